@@ -1,0 +1,32 @@
+// The exact coverage kernel: for one closed polygon and a rectangle of pixel cells, the
+// integral over every cell of the polygon's winding number (clockwise on screen, y down,
+// counts +1). Nothing is sampled; values come from integrals along the edges.
+#ifndef PINTOVEL_COVERAGE_COVERAGE_KERNEL_H
+#define PINTOVEL_COVERAGE_COVERAGE_KERNEL_H
+
+#include <pintovel/pintovel.h>
+
+#include "coverage/coverage_grid.h"
+
+namespace pintovel {
+
+// The cells of a window: columns floor(minX) .. ceil(maxX) - 1, rows floor(minY) ..
+// ceil(maxY) - 1. The caller ensures the floors and ceilings fit in int32.
+CellRange WindowCells(const Bounds& window);
+
+// Fills `grid` with the coverage of every cell of `window`.
+// Requires: at least one vertex, every vertex inside the closed rectangle of the window's
+// cells, and at least one row and one column.
+void ComputeCoverage(const Bounds& window, const Polygon& polygon, CoverageGrid& grid);
+
+// Fills `grid` with the coverage of the cells in `cells` only, a sub-rectangle of the window's
+// cells that holds every vertex (in its closed rectangle). Each value is the one a whole-window
+// run gives for that cell; cells outside `cells` would be zero up to rounding.
+// `windowIsSingleColumn` says whether the whole window is one column wide, which decides how a
+// polygon whose vertices reach the window's right edge is accumulated.
+void ComputeCoverageInCells(const CellRange& cells, bool windowIsSingleColumn,
+                            const Polygon& polygon, CoverageGrid& grid);
+
+}  // namespace pintovel
+
+#endif  // PINTOVEL_COVERAGE_COVERAGE_KERNEL_H

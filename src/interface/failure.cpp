@@ -1,0 +1,9 @@
+#include "interface/failure.h"
+
+namespace pintovel {
+
+bool RejectInput() {
+  return false;
+}
+
+}  // namespace pintovel

@@ -1,0 +1,12 @@
+// Every false result of the library passes through RejectInput, so that one breakpoint (or one
+// line of tracing while debugging) catches every rejected call.
+#ifndef PINTOVEL_INTERFACE_FAILURE_H
+#define PINTOVEL_INTERFACE_FAILURE_H
+
+namespace pintovel {
+
+bool RejectInput();
+
+}  // namespace pintovel
+
+#endif  // PINTOVEL_INTERFACE_FAILURE_H
