@@ -121,7 +121,9 @@ struct OwnerMap {
 // `release` with the same record address; `release` may hold anything, the library replaces
 // it with its own hook that frees the working copy. Alternatively pass a `working` object of
 // your own: the library then changes it in place, creates and releases nothing, and leaves
-// `release` alone. Hooks are declared with PINTOVEL_HOOK_CALL.
+// `release` alone. Hooks are declared with PINTOVEL_HOOK_CALL. A record without a `commit`, or
+// with neither `working` nor `target`, cannot be handed back: such a call returns false at once
+// and calls no hook.
 template <class T>
 struct InOutArg {
   using Hook = void(PINTOVEL_HOOK_CALL*)(InOutArg*);

@@ -46,6 +46,16 @@ InOutArg<T> MakeLibraryArg(T& target) {
   return InOutArg<T>{&target, nullptr, &CommitWorkingCopy<T>, &ReleaseWorkingCopy<T>};
 }
 
+template <class T>
+void PINTOVEL_HOOK_CALL LeaveInPlace(InOutArg<T>*) {}
+
+// The record for a library object that an entry changes in place: `working` is the object
+// itself, so the entry neither copies nor releases anything, and its commit has nothing to do.
+template <class T>
+InOutArg<T> MakeInPlaceArg(T& object) {
+  return InOutArg<T>{&object, &object, &LeaveInPlace<T>, &LeaveInPlace<T>};
+}
+
 // Frees a working copy that the library made when an exception leaves a step before its
 // commit, so that nothing leaks. A supplied working object is the caller's and stays.
 template <class T>

@@ -1,0 +1,54 @@
+#include "interface/validation.h"
+
+#include <cmath>
+#include <limits>
+
+namespace pintovel {
+
+namespace {
+
+// A window edge whose floor and ceiling convert to int32 exactly.
+bool IsCellEdge(double value) {
+  return std::isfinite(value) && value >= -2147483648.0 && value <= 2147483647.0;
+}
+
+}  // namespace
+
+bool IsAcceptedCoordinate(double value) {
+  return std::fabs(value) <= kMaxCoordinate;  // false for NaN as well
+}
+
+bool IsAcceptedPolygon(const Polygon& polygon) {
+  for (const Point& p : polygon) {
+    if (!IsAcceptedCoordinate(p.x) || !IsAcceptedCoordinate(p.y)) return false;
+  }
+  return true;
+}
+
+bool PixelCount(int32_t width, int32_t height, int64_t& count) {
+  if (width < 0 || height < 0) return false;
+  const int64_t product = static_cast<int64_t>(width) * height;
+  if (product > std::numeric_limits<int32_t>::max()) return false;
+  count = product;
+  return true;
+}
+
+bool WindowFitsPixelData(const Bounds& window, int32_t width, int32_t height) {
+  if (!IsCellEdge(window.minX) || !IsCellEdge(window.maxX) || !IsCellEdge(window.minY) ||
+      !IsCellEdge(window.maxY)) {
+    return false;
+  }
+  const int64_t cols =
+      static_cast<int64_t>(std::ceil(window.maxX)) - static_cast<int64_t>(std::floor(window.minX));
+  const int64_t rows =
+      static_cast<int64_t>(std::ceil(window.maxY)) - static_cast<int64_t>(std::floor(window.minY));
+  return cols == width && rows >= height && rows <= std::numeric_limits<int32_t>::max();
+}
+
+bool HasAllLists(const PixelData& data) {
+  int64_t count = 0;
+  return PixelCount(data.width, data.height, count) &&
+         data.pixels.size() >= static_cast<uint64_t>(count);
+}
+
+}  // namespace pintovel

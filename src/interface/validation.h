@@ -1,0 +1,35 @@
+// Checks that the exports run on their input before they change anything. Each answers one
+// question about untrusted data; the exports combine them and report a false result through
+// RejectInput.
+#ifndef PINTOVEL_INTERFACE_VALIDATION_H
+#define PINTOVEL_INTERFACE_VALIDATION_H
+
+#include <pintovel/pintovel.h>
+
+#include <cstdint>
+
+namespace pintovel {
+
+// Largest coordinate magnitude accepted anywhere (pixel or document units). Differences and
+// products of two coordinates stay far from overflow, so splitting and flattening arithmetic
+// stays finite.
+constexpr double kMaxCoordinate = 1e100;
+
+bool IsAcceptedCoordinate(double value);
+
+// Every vertex finite and within kMaxCoordinate.
+bool IsAcceptedPolygon(const Polygon& polygon);
+
+// width * height as a pixel count when both are non-negative and the product fits in int32.
+bool PixelCount(int32_t width, int32_t height, int64_t& count);
+
+// The window's cells are representable (finite, floors and ceilings within int32) and number
+// exactly `width` columns and at least `height` rows.
+bool WindowFitsPixelData(const Bounds& window, int32_t width, int32_t height);
+
+// Pixel data with a representable size and at least width * height lists.
+bool HasAllLists(const PixelData& data);
+
+}  // namespace pintovel
+
+#endif  // PINTOVEL_INTERFACE_VALIDATION_H
