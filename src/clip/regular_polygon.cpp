@@ -24,8 +24,8 @@ void MapAndClip(const Polygon& flattened, const DocumentMapping& mapping, int32_
                 int32_t height, ClipScratch& scratch, Polygon& result) {
   scratch.mapped.resize(flattened.size());
   for (size_t i = 0; i < flattened.size(); ++i) {
-    scratch.mapped[i] = Point{flattened[i].x * mapping.sx + mapping.ox,
-                              flattened[i].y * mapping.sy + mapping.oy};
+    scratch.mapped[i] =
+        Point{flattened[i].x * mapping.sx + mapping.ox, flattened[i].y * mapping.sy + mapping.oy};
   }
   Bounds bounds = BoundingBox(scratch.mapped);
   ClipPolygonToImage(scratch.mapped, bounds, width, height, result, scratch.chain,
@@ -46,9 +46,9 @@ DocumentMapping MakeDocumentMapping(double minX, double maxX, double minY, doubl
 
 bool IsUsableMapping(double minX, double maxX, double minY, double maxY,
                      const DocumentMapping& mapping) {
-  return std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) &&
-         std::isfinite(maxY) && maxX != minX && maxY != minY && std::isfinite(mapping.sx) &&
-         std::isfinite(mapping.ox) && std::isfinite(mapping.sy) && std::isfinite(mapping.oy);
+  return std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) && std::isfinite(maxY) &&
+         maxX != minX && maxY != minY && std::isfinite(mapping.sx) && std::isfinite(mapping.ox) &&
+         std::isfinite(mapping.sy) && std::isfinite(mapping.oy);
 }
 
 bool MapsToAcceptedCoordinates(const BezierPath& path, const DocumentMapping& mapping) {

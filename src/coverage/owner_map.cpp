@@ -44,8 +44,7 @@ bool CommitAfter(InOutArg<OwnerMap>& map, Step step) {
 
 }  // namespace
 
-bool AddShapeToOwnerMap(OwnerMap& map, const FrontMask& front, const Polygon& outline,
-                        int32_t id) {
+bool AddShapeToOwnerMap(OwnerMap& map, const FrontMask& front, const Polygon& outline, int32_t id) {
   const Bounds window{0.0, double(map.width), 0.0, double(map.height)};
   CoverageGrid grid;
   if (!MeasureShapeCoverage(window, map.height, outline, grid)) return true;
@@ -67,9 +66,8 @@ bool AddShapeToOwnerMap(OwnerMap& map, const FrontMask& front, const Polygon& ou
 
 bool UpdateOwnerMap(const FrontMask& front, const Polygon& outline, int32_t id,
                     InOutArg<OwnerMap> map) {
-  return CommitAfter(map, [&](OwnerMap& working) {
-    return AddShapeToOwnerMap(working, front, outline, id);
-  });
+  return CommitAfter(
+      map, [&](OwnerMap& working) { return AddShapeToOwnerMap(working, front, outline, id); });
 }
 
 bool CreateOwnerMap(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,

@@ -14,8 +14,7 @@ constexpr double kOwnershipCoverage = 0.5;
 // covers at least half of, unless the pixel's owner has its bit set in `front`. Returns false,
 // changing nothing, when such an owner lies outside `front`.
 // Requires: the map holds width * height owners, id >= 0, accepted vertex coordinates.
-bool AddShapeToOwnerMap(OwnerMap& map, const FrontMask& front, const Polygon& outline,
-                        int32_t id);
+bool AddShapeToOwnerMap(OwnerMap& map, const FrontMask& front, const Polygon& outline, int32_t id);
 
 // The per-shape and all-shapes steps behind AllShapeDraw_Quickly, with the hand-back protocol.
 // Both call `commit` also when an exception leaves them. CreateOwnerMap hands the map itself to

@@ -151,9 +151,9 @@ bool RunUpdatePixelData(const FrontMask& front, const Polygon& outline, const Bo
   return ok;
 }
 
-bool RunCreatePixelData(const std::vector<FrontMask>& fronts,
-                        const std::vector<Polygon>& outlines, const Bounds& window,
-                        const std::vector<int32_t>& ids, InOutArg<PixelData> data) {
+bool RunCreatePixelData(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
+                        const Bounds& window, const std::vector<int32_t>& ids,
+                        InOutArg<PixelData> data) {
   WorkingCopyGuard<PixelData> guard(data);
   PixelData& working = AcquireWorkingCopy(data);
   bool ok = true;

@@ -34,9 +34,9 @@ bool AddShapesToPixelData(PixelData& data, const std::vector<FrontMask>& fronts,
 // was on entry.
 bool RunUpdatePixelData(const FrontMask& front, const Polygon& outline, const Bounds& window,
                         int32_t id, InOutArg<PixelData> data);
-bool RunCreatePixelData(const std::vector<FrontMask>& fronts,
-                        const std::vector<Polygon>& outlines, const Bounds& window,
-                        const std::vector<int32_t>& ids, InOutArg<PixelData> data);
+bool RunCreatePixelData(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
+                        const Bounds& window, const std::vector<int32_t>& ids,
+                        InOutArg<PixelData> data);
 
 }  // namespace pintovel
 

@@ -23,7 +23,8 @@ bool MeasureShapeCoverage(const Bounds& window, int32_t rowsUsed, const Polygon&
 // Index of the list of cell (x, y) in data built over `window`: row-major over the window's
 // columns, counted from its first cell.
 inline int64_t ListIndexOfCell(const CellRange& windowCells, int32_t x, int32_t y) {
-  return static_cast<int64_t>(y - windowCells.originY) * windowCells.cols + (x - windowCells.originX);
+  return static_cast<int64_t>(y - windowCells.originY) * windowCells.cols +
+         (x - windowCells.originX);
 }
 
 }  // namespace pintovel

@@ -54,8 +54,8 @@ bool AllPolygonsAccepted(const std::vector<Polygon>& outlines, size_t count) {
 
 // The shape lists of a drawing call: outlines and ids at least as long as fronts, every
 // vertex an accepted coordinate.
-bool ShapeListsAreUsable(const std::vector<FrontMask>* fronts,
-                         const std::vector<Polygon>* outlines, const std::vector<int32_t>* ids) {
+bool ShapeListsAreUsable(const std::vector<FrontMask>* fronts, const std::vector<Polygon>* outlines,
+                         const std::vector<int32_t>* ids) {
   return fronts != nullptr && outlines != nullptr && ids != nullptr &&
          outlines->size() >= fronts->size() && ids->size() >= fronts->size() &&
          AllPolygonsAccepted(*outlines, fronts->size());
@@ -66,10 +66,9 @@ bool PixelDataCallIsUsable(const PixelData& data, const Bounds* window) {
          WindowFitsPixelData(*window, data.width, data.height);
 }
 
-bool DrawingCallIsUsable(const std::vector<FrontMask>* fronts,
-                         const std::vector<Polygon>* outlines, const std::vector<int32_t>* ids,
-                         const ColourTable* colours, int32_t width, int32_t height,
-                         const uint8_t* image) {
+bool DrawingCallIsUsable(const std::vector<FrontMask>* fronts, const std::vector<Polygon>* outlines,
+                         const std::vector<int32_t>* ids, const ColourTable* colours, int32_t width,
+                         int32_t height, const uint8_t* image) {
   int64_t count = 0;
   return ShapeListsAreUsable(fronts, outlines, ids) && colours != nullptr &&
          PixelCount(width, height, count) && (image != nullptr || count == 0);
@@ -89,11 +88,10 @@ PINTOVEL_API bool PINTOVEL_CALL RegularPolygons(const std::vector<BezierPath>* p
                                                 int32_t width, int32_t height,
                                                 InOutArg<std::vector<Polygon>> out) {
   const DocumentMapping mapping = MakeDocumentMapping(minX, maxX, minY, maxY, width, height);
-  const bool usable =
-      paths != nullptr && IsUsableMapping(minX, maxX, minY, maxY, mapping) &&
-      std::all_of(paths->begin(), paths->end(), [&](const BezierPath& path) {
-        return IsFlattenablePath(path) && MapsToAcceptedCoordinates(path, mapping);
-      });
+  const bool usable = paths != nullptr && IsUsableMapping(minX, maxX, minY, maxY, mapping) &&
+                      std::all_of(paths->begin(), paths->end(), [&](const BezierPath& path) {
+                        return IsFlattenablePath(path) && MapsToAcceptedCoordinates(path, mapping);
+                      });
   if (!IsUsableArg(out)) return RejectInput();
   if (!usable) return CommitEmpty(out);
   return RunRegularPolygons(*paths, mapping, width, height, out);

@@ -68,8 +68,12 @@ class WorkingCopyGuard {
     if (owned_ && armed_ && arg_.working != nullptr) ReleaseWorkingCopy(&arg_);
   }
   // Called right before commit: from then on the commit hook owns the copy's release.
-  void Disarm() { armed_ = false; }
-  bool OwnsCopy() const { return owned_; }
+  void Disarm() {
+    armed_ = false;
+  }
+  bool OwnsCopy() const {
+    return owned_;
+  }
 
  private:
   InOutArg<T>& arg_;

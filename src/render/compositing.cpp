@@ -15,8 +15,7 @@ uint8_t ChannelOf(uint32_t colour, int channel) {
   return bytes[channel];
 }
 
-void BlendPixel(uint8_t* pixel, const std::vector<PixelWeight>& list,
-                const ColourTable& colours) {
+void BlendPixel(uint8_t* pixel, const std::vector<PixelWeight>& list, const ColourTable& colours) {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0;
   double remain = 1.0;  // share of the pixel that keeps its old colour
   for (const PixelWeight& entry : list) {

@@ -66,7 +66,9 @@ class MaskBuffer {
   ~MaskBuffer() {
     if (bytes_ != nullptr) allocator_.Free(bytes_);
   }
-  uint8_t* bytes() const { return bytes_; }
+  uint8_t* bytes() const {
+    return bytes_;
+  }
   void Free() {
     uint8_t* bytes = bytes_;
     bytes_ = nullptr;
