@@ -28,9 +28,8 @@ void SplitPolygonAtX(Bounds& bounds, Polygon& polygon, Polygon& high, Bounds& hi
 // The chain y = top (keep high), x = left (keep high), y = bottom (keep low), x = right (keep
 // low). `polygon` is consumed as scratch; `result` (which may be `polygon` itself) receives the
 // clipped polygon and `bounds` its record. `scratch` and `scratchBounds` are working space.
-void ClipPolygonToCells(Polygon& polygon, Bounds& bounds, int32_t left, int32_t top,
-                        int32_t right, int32_t bottom, Polygon& result, Polygon& scratch,
-                        Bounds& scratchBounds);
+void ClipPolygonToCells(Polygon& polygon, Bounds& bounds, int32_t left, int32_t top, int32_t right,
+                        int32_t bottom, Polygon& result, Polygon& scratch, Bounds& scratchBounds);
 
 // ClipPolygonToCells with the image rectangle [0, width] x [0, height].
 void ClipPolygonToImage(Polygon& polygon, Bounds& bounds, int32_t width, int32_t height,
