@@ -71,7 +71,9 @@ void SubdividePiece(const CubicSegment& segment, Point s, Point e, double t0, do
     polygon.push_back(e);
     return;
   }
-  // A kept root implies a non-zero chord: with S == E all three quadratic coefficients vanish.
+  // S == E makes all three quadratic coefficients vanish, so a kept root means a non-zero chord;
+  // within kMaxCurveCoordinate it is also long enough for its squared length not to underflow.
+  // Beyond that the distances may be infinite or NaN, which only decides whether to split on.
   const double chordLength = std::sqrt(chord.x * chord.x + chord.y * chord.y);
   Point q[2];
   double hi = 0.0;
