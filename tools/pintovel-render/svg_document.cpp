@@ -1,0 +1,143 @@
+#include "svg_document.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include <libxml/parser.h>
+
+#include "tool_error.h"
+
+namespace pintovel_render {
+
+namespace {
+
+constexpr const char* kSvgNamespace = "http://www.w3.org/2000/svg";
+constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
+
+std::string ReadWholeFile(const std::string& path) {
+  const auto fail = [&path](const std::string& why) {
+    return ToolError(ExitCode::kUnreadableInput, "cannot read '" + path + "': " + why);
+  };
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) throw fail(std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) throw fail("it is a directory");
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) throw fail(std::strerror(errno));
+  std::string content;
+  char buffer[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+  if (std::ferror(file.get()) != 0) throw fail("read error");
+  return content;
+}
+
+std::string TrimMessage(const char* message) {
+  std::string text = message != nullptr ? message : "unknown error";
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+const char* NamespaceOf(const xmlNode* node) {
+  return node->ns != nullptr ? reinterpret_cast<const char*>(node->ns->href) : nullptr;
+}
+
+}  // namespace
+
+SvgDocument SvgDocument::Load(const std::string& path) {
+  return Parse(ReadWholeFile(path), path);
+}
+
+SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
+  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(),
+                                                                     xmlFreeParserCtxt);
+  if (!context) throw std::bad_alloc();
+  // No network access, and libxml2's own printing off: the error is reported here.
+  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
+    throw ToolError(ExitCode::kMalformedXml, name + ": the file is too large");
+  }
+  SvgDocument document;
+  document.doc_.reset(xmlCtxtReadMemory(context.get(), text.data(),
+                                        static_cast<int>(text.size()), name.c_str(), nullptr,
+                                        options));
+  if (!document.doc_ || context->wellFormed == 0) {
+    const xmlError* error = xmlCtxtGetLastError(context.get());
+    const long line = error != nullptr ? error->line : 0;
+    throw ToolError(ExitCode::kMalformedXml,
+                    name + ":" + std::to_string(line) + ": malformed XML: " +
+                        TrimMessage(error != nullptr ? error->message : nullptr));
+  }
+  const xmlNode* root = xmlDocGetRootElement(document.doc_.get());
+  if (root == nullptr || LocalName(root) != "svg") {
+    throw ToolError(ExitCode::kMalformedXml,
+                    name + ": not an SVG document (the root element is " +
+                        (root != nullptr ? "<" + std::string(LocalName(root)) + ">" : "missing") +
+                        ", not <svg>)");
+  }
+  const char* ns = NamespaceOf(root);
+  if (ns != nullptr && std::strcmp(ns, kSvgNamespace) != 0) {
+    throw ToolError(ExitCode::kMalformedXml,
+                    name + ": not an SVG document (the root <svg> is in the namespace '" + ns +
+                        "')");
+  }
+  document.root_ = root;
+  document.rootHasNamespace_ = ns != nullptr;
+  document.IndexIds(root);
+  return document;
+}
+
+void SvgDocument::IndexIds(const xmlNode* node) {
+  for (const xmlNode* child = node; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (auto id = Attribute(child, "id")) ids_.emplace(*id, child);  // the first one wins
+    IndexIds(child->children);
+  }
+}
+
+const xmlNode* SvgDocument::FindById(std::string_view id) const {
+  const auto found = ids_.find(std::string(id));
+  return found == ids_.end() ? nullptr : found->second;
+}
+
+bool SvgDocument::IsSvgElement(const xmlNode* node) const {
+  if (node == nullptr || node->type != XML_ELEMENT_NODE) return false;
+  const char* ns = NamespaceOf(node);
+  if (ns == nullptr) return !rootHasNamespace_;
+  return std::strcmp(ns, kSvgNamespace) == 0;
+}
+
+std::string_view LocalName(const xmlNode* node) {
+  return node->name != nullptr ? reinterpret_cast<const char*>(node->name) : "";
+}
+
+std::optional<std::string> Attribute(const xmlNode* node, const char* name) {
+  xmlChar* value = xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>(name));
+  if (value == nullptr) return std::nullopt;
+  std::string text(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return text;
+}
+
+std::optional<std::string> HrefAttribute(const xmlNode* node) {
+  if (auto href = Attribute(node, "href")) return href;
+  xmlChar* value = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>("href"),
+                                reinterpret_cast<const xmlChar*>(kXlinkNamespace));
+  if (value == nullptr) return std::nullopt;
+  std::string text(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return text;
+}
+
+long LineOf(const xmlNode* node) { return xmlGetLineNo(node); }
+
+std::string DescribeElement(const xmlNode* node) {
+  std::string text = "<" + std::string(LocalName(node));
+  if (auto id = Attribute(node, "id")) text += " id=\"" + *id + "\"";
+  return text + "> on line " + std::to_string(LineOf(node));
+}
+
+}  // namespace pintovel_render
