@@ -14,16 +14,22 @@ namespace pintovel {
 // ceil(maxY) - 1. The caller ensures the floors and ceilings fit in int32.
 CellRange WindowCells(const Bounds& window);
 
-// Fills `grid` with the coverage of every cell of `window`.
+// Fills `grid` with the coverage of every cell of `window`: sets its origin and size to the
+// window's cells and replaces its values (any previous contents are discarded).
 // Requires: at least one vertex, every vertex inside the closed rectangle of the window's
-// cells, and at least one row and one column.
+// cells, and at least one row and one column. Vertices on the right or bottom edge are fine.
+// Input that breaks this (checked, as are non-finite vertices) stops debug builds with an
+// assertion and leaves an all-zero grid in release builds; nothing is ever written outside
+// the grid.
 void ComputeCoverage(const Bounds& window, const Polygon& polygon, CoverageGrid& grid);
 
 // Fills `grid` with the coverage of the cells in `cells` only, a sub-rectangle of the window's
 // cells that holds every vertex (in its closed rectangle). Each value is the one a whole-window
 // run gives for that cell; cells outside `cells` would be zero up to rounding.
 // `windowIsSingleColumn` says whether the whole window is one column wide, which decides how a
-// polygon whose vertices reach the window's right edge is accumulated.
+// polygon whose vertices reach the window's right edge is accumulated (then `cells` is that
+// column too). Full-height terms run to the last row of `cells` instead of the window's, which
+// changes nothing inside `cells`, so the values match a whole-window run bit for bit.
 void ComputeCoverageInCells(const CellRange& cells, bool windowIsSingleColumn,
                             const Polygon& polygon, CoverageGrid& grid);
 
