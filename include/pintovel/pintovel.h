@@ -126,7 +126,16 @@ struct OwnerMap {
 // and calls no hook.
 template <class T>
 struct InOutArg {
+#if defined(__GNUC__) && defined(_WIN32) && defined(__i386__)
+  // GCC's -Wpedantic calls thiscall on a pointer to a non-member function unusual; it is
+  // exactly what the hooks are.
+#  pragma GCC diagnostic push
+#  pragma GCC diagnostic ignored "-Wattributes"
+#endif
   using Hook = void(PINTOVEL_HOOK_CALL*)(InOutArg*);
+#if defined(__GNUC__) && defined(_WIN32) && defined(__i386__)
+#  pragma GCC diagnostic pop
+#endif
   T* target;     // the host's object; read (to copy it), never written by the library
   T* working;    // the object the callee works on; null on entry unless the host supplies one
   Hook commit;   // called exactly once when the callee is done

@@ -46,9 +46,11 @@ DocumentMapping MakeDocumentMapping(double minX, double maxX, double minY, doubl
 
 bool IsUsableMapping(double minX, double maxX, double minY, double maxY,
                      const DocumentMapping& mapping) {
-  return std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) && std::isfinite(maxY) &&
-         maxX != minX && maxY != minY && std::isfinite(mapping.sx) && std::isfinite(mapping.ox) &&
-         std::isfinite(mapping.sy) && std::isfinite(mapping.oy);
+  // An extent that overflows (or is not a number) would give a zero or undefined scale,
+  // collapsing the document to a point.
+  return std::isfinite(maxX - minX) && std::isfinite(maxY - minY) && maxX != minX && maxY != minY &&
+         std::isfinite(mapping.sx) && std::isfinite(mapping.ox) && std::isfinite(mapping.sy) &&
+         std::isfinite(mapping.oy);
 }
 
 bool MapsToAcceptedCoordinates(const BezierPath& path, const DocumentMapping& mapping) {

@@ -19,7 +19,7 @@ struct DocumentMapping {
 DocumentMapping MakeDocumentMapping(double minX, double maxX, double minY, double maxY,
                                     int32_t width, int32_t height);
 
-// A mapping with finite factors from a rectangle of non-zero extent on both axes.
+// A mapping with finite factors from a rectangle of non-zero, finite extent on both axes.
 bool IsUsableMapping(double minX, double maxX, double minY, double maxY,
                      const DocumentMapping& mapping);
 

@@ -19,6 +19,7 @@ using testing::EmptyPixelData;
 using testing::HostArg;
 using testing::MaskWith;
 using testing::Rect;
+using testing::WeightOf;
 using testing::WindowOf;
 
 constexpr int32_t kOwnId = 2;
@@ -186,8 +187,8 @@ TEST(PixelDataInvariants, RandomScenesKeepEveryList) {
       double sum = 0.0;
       for (const PixelWeight& e : list) {
         EXPECT_EQ(++seen[e.id], 1) << "id " << e.id << " twice in scene " << scene;
-        EXPECT_GE(e.weight, -1e-12);
-        EXPECT_LE(e.weight, 1.0 + 1e-12);
+        EXPECT_GE(WeightOf(e), -1e-12);
+        EXPECT_LE(WeightOf(e), 1.0 + 1e-12);
         sum += e.weight;
       }
       EXPECT_LE(sum, 1.0 + 1e-9) << "scene " << scene;
@@ -227,7 +228,7 @@ TEST(PixelDataCost, SmallShapesGiveTheSameListsOnSmallAndHugeImages) {
       ASSERT_EQ(hugeList.size(), smallList.size()) << x << "," << y;
       for (size_t i = 0; i < hugeList.size(); ++i) {
         EXPECT_EQ(hugeList[i].id, smallList[i].id);
-        EXPECT_EQ(hugeList[i].weight, smallList[i].weight);
+        EXPECT_EQ(WeightOf(hugeList[i]), WeightOf(smallList[i]));
       }
       touched += hugeList.empty() ? 0 : 1;
     }

@@ -16,6 +16,7 @@ using testing::EmptyPixelData;
 using testing::HostArg;
 using testing::MaskWith;
 using testing::Rect;
+using testing::WeightOf;
 using testing::WindowOf;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -38,7 +39,7 @@ void ExpectUnchanged(const PixelData& data, const PixelData& before) {
     ASSERT_EQ(data.pixels[p].size(), before.pixels[p].size()) << "list " << p;
     for (size_t i = 0; i < data.pixels[p].size(); ++i) {
       EXPECT_EQ(data.pixels[p][i].id, before.pixels[p][i].id);
-      EXPECT_EQ(data.pixels[p][i].weight, before.pixels[p][i].weight);
+      EXPECT_EQ(WeightOf(data.pixels[p][i]), WeightOf(before.pixels[p][i]));
     }
   }
 }

@@ -17,6 +17,7 @@ using testing::EmptyPixelData;
 using testing::HostArg;
 using testing::MaskWith;
 using testing::Rect;
+using testing::WeightOf;
 
 TEST(InOutArg, LibraryCopyIsCommittedThenReleasedByTheLibrary) {
   PixelData target = EmptyPixelData(1, 1);
@@ -31,7 +32,7 @@ TEST(InOutArg, LibraryCopyIsCommittedThenReleasedByTheLibrary) {
   // by the sanitizer build).
   EXPECT_EQ(CountsFor<PixelData>().releases, 0);
   ASSERT_EQ(target.pixels[0].size(), 1u);
-  EXPECT_EQ(target.pixels[0][0].weight, 1.0);
+  EXPECT_EQ(WeightOf(target.pixels[0][0]), 1.0);
 }
 
 TEST(InOutArg, SuppliedWorkingIsUsedInPlace) {
@@ -75,7 +76,7 @@ TEST(InOutArg, LibraryHooksCopyEveryField) {
   arg.commit(&arg);
   EXPECT_EQ(target.width, 6);
   EXPECT_EQ(target.height, 1);
-  EXPECT_EQ(target.pixels[4][0].weight, 0.5);
+  EXPECT_EQ(WeightOf(target.pixels[4][0]), 0.5);
 }
 
 TEST(InOutArg, CreateWithNoShapesHandsBackAnUnchangedCopy) {

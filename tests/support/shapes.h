@@ -33,6 +33,12 @@ inline FrontMask MaskWith(size_t size, std::initializer_list<int32_t> inFront) {
   return mask;
 }
 
+// The weight of an entry by value: the packed member must not be bound to a double reference,
+// which is what the comparison macros would do.
+inline double WeightOf(const PixelWeight& entry) {
+  return entry.weight;
+}
+
 inline Bounds WindowOf(int32_t width, int32_t height) {
   return Bounds{0.0, double(width), 0.0, double(height)};
 }
