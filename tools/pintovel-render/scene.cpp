@@ -487,7 +487,8 @@ class SceneBuilder {
     if (!style.visible) return;
     const auto fill = ResolveFill(element, style);
     if (!fill || fill->alpha <= 0.0) return;
-    if (fill->alpha < 1.0) {
+    // Group and element opacity were reported with the element's effects.
+    if (fill->alpha < style.groupOpacity) {
       notices_.Report("opacity", "opacity is not supported: shapes are drawn opaque", line);
     }
     if (subpaths.empty()) return;

@@ -41,6 +41,21 @@ std::string TrimMessage(const char* message) {
   return text;
 }
 
+// Keeps the first error (or warning-level fatal error) that libxml2 reports.
+struct FirstXmlError {
+  bool seen = false;
+  long line = 0;
+  std::string message;
+
+  static void Collect(void* self, xmlErrorPtr error) {
+    auto* first = static_cast<FirstXmlError*>(self);
+    if (first->seen || error == nullptr || error->level < XML_ERR_ERROR) return;
+    first->seen = true;
+    first->line = error->line;
+    first->message = TrimMessage(error->message);
+  }
+};
+
 const char* NamespaceOf(const xmlNode* node) {
   return node->ns != nullptr ? reinterpret_cast<const char*>(node->ns->href) : nullptr;
 }
@@ -52,24 +67,28 @@ SvgDocument SvgDocument::Load(const std::string& path) {
 }
 
 SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
-  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(),
-                                                                     xmlFreeParserCtxt);
-  if (!context) throw std::bad_alloc();
-  // No network access, and libxml2's own printing off: the error is reported here.
-  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
   if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
     throw ToolError(ExitCode::kMalformedXml, name + ": the file is too large");
   }
+  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(),
+                                                                     xmlFreeParserCtxt);
+  if (!context) throw std::bad_alloc();
+  // The first error is the one worth reporting (later ones follow from it); collecting
+  // errors here also keeps libxml2 from printing them itself.
+  FirstXmlError first;
+  xmlSetStructuredErrorFunc(&first, &FirstXmlError::Collect);
   SvgDocument document;
   document.doc_.reset(xmlCtxtReadMemory(context.get(), text.data(),
                                         static_cast<int>(text.size()), name.c_str(), nullptr,
-                                        options));
-  if (!document.doc_ || context->wellFormed == 0) {
-    const xmlError* error = xmlCtxtGetLastError(context.get());
-    const long line = error != nullptr ? error->line : 0;
+                                        XML_PARSE_NONET));
+  xmlSetStructuredErrorFunc(nullptr, nullptr);
+  if (!document.doc_ || context->wellFormed == 0 || first.seen) {
+    const xmlError* last = xmlCtxtGetLastError(context.get());
+    const long line = first.seen ? first.line : (last != nullptr ? last->line : 0);
+    const std::string message =
+        first.seen ? first.message : TrimMessage(last != nullptr ? last->message : nullptr);
     throw ToolError(ExitCode::kMalformedXml,
-                    name + ":" + std::to_string(line) + ": malformed XML: " +
-                        TrimMessage(error != nullptr ? error->message : nullptr));
+                    name + ":" + std::to_string(line) + ": malformed XML: " + message);
   }
   const xmlNode* root = xmlDocGetRootElement(document.doc_.get());
   if (root == nullptr || LocalName(root) != "svg") {
