@@ -217,8 +217,9 @@ extern "C" {
 // to pixels (document minX..maxX onto 0..width, minY..maxY onto 0..height; a reversed range
 // mirrors the axis) and clips it to [0, width] x [0, height]. `out` receives exactly one
 // polygon per path, empty where a path has no whole segment or lies outside the image.
-// False (with an empty result committed): maxX == minX or maxY == minY, or a non-finite
-// coordinate, document bound or mapped value.
+// False (with an empty result committed): maxX == minX or maxY == minY, a document extent or
+// scale that is not finite, or a point of a whole segment that is not finite or lies beyond
+// 1e100 in document or in pixel units. Every whole segment flattens to at most 1001 points.
 PINTOVEL_API bool PINTOVEL_CALL RegularPolygons(const std::vector<BezierPath>* paths, double minX,
                                                 double maxX, double minY, double maxY,
                                                 int32_t width, int32_t height,
@@ -236,8 +237,9 @@ PINTOVEL_API bool PINTOVEL_CALL RegularPolygon(const BezierPath* path, double mi
 // takes what they leave of its coverage, shapes behind lose what it covers). List p belongs to
 // cell p of the window, row-major.
 // False, changing nothing: `window` not finite, beyond the int32 range, or without exactly
-// data.width columns and at least data.height rows; fewer than width * height lists; a
-// non-finite vertex; a list the shape covers holding an id outside `front`.
+// data.width columns and at least data.height rows; a negative size or width * height beyond
+// int32; fewer than width * height lists; a vertex that is not finite or lies beyond 1e100; a
+// list the shape covers holding an id outside `front` (a negative one included).
 PINTOVEL_API bool PINTOVEL_CALL UpdatePixelData(const FrontMask* front, const Polygon* outline,
                                                 const Bounds* window, int32_t id,
                                                 InOutArg<PixelData> data);
@@ -263,7 +265,7 @@ PINTOVEL_API bool PINTOVEL_CALL OnDraw(uint8_t* image, int32_t width, int32_t he
                                        const ColourTable* colours);
 
 // CreatePixelData on fresh pixel data of the whole image (window {0, width, 0, height}), then
-// OnDraw. False, image untouched: a negative size or width * height beyond int32, or any
+// OnDraw. False, image untouched: a negative size, more than 2^27 pixels (134,217,728), or any
 // precondition of CreatePixelData or OnDraw broken.
 PINTOVEL_API bool PINTOVEL_CALL AllShapeDraw(const std::vector<FrontMask>* fronts,
                                              const std::vector<Polygon>* outlines,
@@ -288,7 +290,8 @@ PINTOVEL_API bool PINTOVEL_CALL AllShapeDraw_Quickly(const std::vector<FrontMask
 // buffer comes from host->allocator once and goes back to it before the call returns (also
 // when an exception leaves the call).
 // False right after GetWidth/GetHeight, with no further host call: a negative size, a width of
-// 0 with a height above 0, width * height beyond int32, or a non-finite outline coordinate.
+// 0 with a height above 0, a width above 2^20 (1,048,576), width * height beyond int32, or an
+// outline coordinate that is not finite or beyond 1e100.
 // False at once, with nothing written or freed, when Allocate returns null. False after Free,
 // with the masks of earlier bands delivered, when a band's measurement meets an id outside a
 // front mask that it is tested against.

@@ -71,7 +71,8 @@ bool DrawingCallIsUsable(const std::vector<FrontMask>* fronts, const std::vector
                          int32_t height, const uint8_t* image) {
   int64_t count = 0;
   return ShapeListsAreUsable(fronts, outlines, ids) && colours != nullptr &&
-         PixelCount(width, height, count) && (image != nullptr || count == 0);
+         PixelCount(width, height, count) && count <= kMaxDrawPixels &&
+         (image != nullptr || count == 0);
 }
 
 // The working object of a pixel-data call: the supplied one, or the target it will copy.

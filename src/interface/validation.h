@@ -15,6 +15,15 @@ namespace pintovel {
 // stays finite.
 constexpr double kMaxCoordinate = 1e100;
 
+// Largest image the drawing roads build their own per-pixel data for (2^27 pixels, for example
+// 16384 x 8192): beyond it a call is refused instead of attempting an allocation of many
+// gigabytes. Pixel data that a host allocates itself is not limited.
+constexpr int64_t kMaxDrawPixels = int64_t{1} << 27;
+
+// Widest image the ribbon export accepts: a band is at least one row, so this bounds the band
+// buffers at about a million entries.
+constexpr int32_t kMaxRibbonWidth = int32_t{1} << 20;
+
 bool IsAcceptedCoordinate(double value);
 
 // Every vertex finite and within kMaxCoordinate.

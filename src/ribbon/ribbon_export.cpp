@@ -122,7 +122,10 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
   const int32_t width = host.canvas->GetWidth();
   const int32_t height = host.canvas->GetHeight();
   int64_t pixelCount = 0;
-  if (!PixelCount(width, height, pixelCount) || (width == 0 && height > 0)) return RejectInput();
+  if (!PixelCount(width, height, pixelCount) || (width == 0 && height > 0) ||
+      width > kMaxRibbonWidth) {
+    return RejectInput();
+  }
   if (!ShapesAreAccepted(shapes)) return RejectInput();
 
   ShapeState state = PrepareShapes(shapes, width, height);

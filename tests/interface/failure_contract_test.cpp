@@ -211,3 +211,58 @@ TEST(FailureContract, DrawingRoadsRejectIdsOutsideTablesAndMasks) {
 
 }  // namespace
 }  // namespace pintovel
+
+namespace pintovel {
+namespace {
+
+TEST(FailureContract, DrawingRoadsRefuseImagesTooLargeToBuildDataFor) {
+  const std::vector<FrontMask> fronts;
+  const std::vector<Polygon> outlines;
+  const std::vector<int32_t> ids;
+  const ColourTable colours;
+  uint8_t image[4] = {1, 2, 3, 4};
+  // A billion pixels would need tens of gigabytes of lists; the image pointer is never written.
+  EXPECT_FALSE(AllShapeDraw(&fronts, &outlines, &ids, &colours, 1000000000, 1, image));
+  EXPECT_FALSE(AllShapeDraw_Quickly(&fronts, &outlines, &ids, &colours, 1, 1000000000, image));
+  EXPECT_EQ(image[3], 4);
+}
+
+// A host whose canvas reports an impossible width, counting every further call.
+class WideCanvasHost final : public RibbonCanvas, public RibbonAllocator, public RibbonProgress {
+ public:
+  int32_t GetWidth() override {
+    return 1000000000;
+  }
+  int32_t GetHeight() override {
+    return 2;
+  }
+  void PutMask(const uint8_t*, int32_t, const RibbonRect*) override {
+    ++furtherCalls;
+  }
+  uint8_t* Allocate(int32_t) override {
+    ++furtherCalls;
+    return nullptr;
+  }
+  void Free(uint8_t*) override {
+    ++furtherCalls;
+  }
+  void SetPosition(int32_t, int32_t) override {
+    ++furtherCalls;
+  }
+  void SetText(const char16_t*) override {
+    ++furtherCalls;
+  }
+  int furtherCalls = 0;
+};
+
+TEST(FailureContract, RibbonRefusesAWidthBeyondItsBandLimit) {
+  WideCanvasHost host;
+  RibbonHost record{&host, &host, &host};
+  const std::vector<RibbonShape> shapes;
+  const LayerTable layers{1};
+  EXPECT_FALSE(ExportRibbon(&record, &shapes, &layers));
+  EXPECT_EQ(host.furtherCalls, 0);
+}
+
+}  // namespace
+}  // namespace pintovel
