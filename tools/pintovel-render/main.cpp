@@ -66,6 +66,17 @@ PendingFile WriteShapeList(const std::string& path, const Scene& scene) {
   return file;
 }
 
+// Content errors name the file as well as the element.
+Scene BuildSceneNamingFile(const SvgDocument& document, const Options& options,
+                           Notices& notices) {
+  try {
+    return BuildScene(document, options.width, options.height, notices);
+  } catch (const ToolError& error) {
+    if (error.code() != ExitCode::kInvalidSvg && error.code() != ExitCode::kImpossibleSize) throw;
+    throw ToolError(error.code(), options.input + ": " + error.what());
+  }
+}
+
 int Run(const std::vector<std::string>& arguments) {
   const Options options = ParseOptions(arguments);
   if (options.help) {
@@ -79,7 +90,7 @@ int Run(const std::vector<std::string>& arguments) {
 
   const SvgDocument document = SvgDocument::Load(options.input);
   Notices notices(options.quiet ? nullptr : &std::cerr);
-  const Scene scene = BuildScene(document, options.width, options.height, notices);
+  const Scene scene = BuildSceneNamingFile(document, options, notices);
 
   // Everything is written to temporary files first and moved into place at the end.
   std::vector<PendingFile> pending;
