@@ -16,6 +16,16 @@
 // down to the bottom. Columns that an edge spans completely are handled the same way with the
 // edge's piece in that column as the whole run.
 //
+// Two walks. The terms "add v to every row from D to the bottom of column k" would each cost a
+// pass down a column, striding through memory a whole grid row at a time; a big polygon makes
+// thousands of them. So the outline is walked twice. The first walk keeps only those terms and
+// puts each into the single cell (k, D), as the difference to the row above; one running sum
+// down all columns at once, row by row, then turns the differences into the terms (the +1 and
+// -1 of runs and spanned columns sum exactly). The second walk adds the pieces' own
+// contributions, which reach only the rows of their run. Below the lowest vertex neither walk
+// writes anything but those terms, and above the highest nothing at all, so a grid that covers
+// just the vertices' rows holds bit for bit the values of a taller one.
+//
 // Conventions. A point belongs to column floor(x), so a point on the grid line x = k is in
 // column k. Whether two x values differ is decided by exact comparison; there is no tolerance.
 //
@@ -45,11 +55,18 @@ struct Height {
   double frac;
 };
 
-// The height row + offset, for an offset of any sign and size.
+// The height row + offset, for an offset of any sign and size. The whole part is found in
+// double (a long double floor would switch the x87 rounding mode, which is slow) and corrected
+// when the offset lies just below a whole number that the narrowing rounded up to.
 Height MakeHeight(int32_t row, long double offset) {
-  const long double whole = std::floor(offset);
-  Height h{row + static_cast<int32_t>(whole), static_cast<double>(offset - whole)};
-  // The fraction may round up to 1 (from just below 1, or for tiny negative offsets).
+  double whole = std::floor(static_cast<double>(offset));
+  long double rest = offset - whole;
+  if (rest < 0.0L) {
+    whole -= 1.0;
+    rest += 1.0L;
+  }
+  Height h{row + static_cast<int32_t>(whole), static_cast<double>(rest)};
+  // The fraction may round up to 1.
   if (h.frac >= 1.0) {
     ++h.row;
     h.frac = 0.0;
@@ -131,37 +148,72 @@ int32_t ColumnOf(double x) {
   return static_cast<int32_t>(std::floor(x));
 }
 
-// The last row of the grid.
-int32_t LastRow(const CoverageGrid& grid) {
-  return grid.originY + grid.rows - 1;
-}
+// The grid being filled and the walk in progress.
+struct Accumulation {
+  CoverageGrid& grid;
+  bool belowTermsWalk;  // true: the first walk (terms to the bottom), false: the second (pieces)
+  bool anyBelowTerm;    // the first walk has put at least one term into the grid
+};
 
-// values[(k - originX) + (r - originY) * cols] += v for every row r in firstRow .. lastRow of
-// column k; nothing when lastRow < firstRow. The accumulation never asks for a cell outside the
-// grid (the vertices are checked against it up front and crossing heights stay within their
-// edge's y range); should it ever do so, debug builds stop here and release builds drop the
-// whole request rather than write outside `values`.
-void AddToRows(CoverageGrid& grid, int32_t k, int32_t firstRow, int32_t lastRow, double v) {
-  if (lastRow < firstRow) {
-    return;
-  }
+// The index of cell (k, row) in values, or -1 when the cell is outside the grid. The
+// accumulation never asks for a cell outside the grid (the vertices are checked against it up
+// front and crossing heights stay within their edge's y range): debug builds stop here should
+// it ever do so, release builds skip the write.
+int64_t CellIndex(const CoverageGrid& grid, int32_t k, int32_t row) {
   const int64_t col = int64_t{k} - grid.originX;
-  const int64_t row0 = int64_t{firstRow} - grid.originY;
-  const int64_t row1 = int64_t{lastRow} - grid.originY;
-  const bool inGrid = col >= 0 && col < grid.cols && row0 >= 0 && row1 < grid.rows;
+  const int64_t r = int64_t{row} - grid.originY;
+  const bool inGrid = col >= 0 && col < grid.cols && r >= 0 && r < grid.rows;
   assert(inGrid && "coverage write outside the grid");
-  if (!inGrid) {
+  return inGrid ? col + r * grid.cols : -1;
+}
+
+// Adds v to rows firstRow .. lastRow of column k (nothing when lastRow < firstRow); these are
+// the pieces' contributions, so the first walk ignores them.
+void AddToRows(Accumulation& acc, int32_t k, int32_t firstRow, int32_t lastRow, double v) {
+  if (acc.belowTermsWalk || lastRow < firstRow) {
     return;
   }
-  const size_t stride = static_cast<size_t>(grid.cols);
-  size_t index = static_cast<size_t>(col) + static_cast<size_t>(row0) * stride;
-  for (int64_t row = row0; row <= row1; ++row, index += stride) {
-    grid.values[index] += v;
+  const int64_t first = CellIndex(acc.grid, k, firstRow);
+  const int64_t last = CellIndex(acc.grid, k, lastRow);
+  if (first < 0 || last < 0) {
+    return;
+  }
+  const size_t stride = static_cast<size_t>(acc.grid.cols);
+  for (size_t i = static_cast<size_t>(first); i <= static_cast<size_t>(last); i += stride) {
+    acc.grid.values[i] += v;
   }
 }
 
-void AddToCell(CoverageGrid& grid, int32_t k, int32_t row, double v) {
-  AddToRows(grid, k, row, row, v);
+void AddToCell(Accumulation& acc, int32_t k, int32_t row, double v) {
+  AddToRows(acc, k, row, row, v);
+}
+
+// Adds v to every row from firstRow to the bottom of column k (nothing when firstRow is below
+// the grid). First walk only: v goes into cell (k, firstRow) as a difference to the row above,
+// and AddBelowTermsUp adds the column up later.
+void AddToRowsBelow(Accumulation& acc, int32_t k, int32_t firstRow, double v) {
+  if (!acc.belowTermsWalk || firstRow >= acc.grid.originY + acc.grid.rows) {
+    return;
+  }
+  const int64_t i = CellIndex(acc.grid, k, firstRow);
+  if (i >= 0) {
+    acc.grid.values[static_cast<size_t>(i)] += v;
+    acc.anyBelowTerm = true;
+  }
+}
+
+// Turns the differences of the first walk into values: each row becomes the sum of itself and
+// every row above it, column by column (row r += row r - 1, top to bottom).
+void AddBelowTermsUp(CoverageGrid& grid) {
+  const size_t cols = static_cast<size_t>(grid.cols);
+  double* values = grid.values.data();
+  for (size_t rowStart = cols; rowStart < grid.values.size(); rowStart += cols) {
+    double* row = values + rowStart;
+    const double* above = row - cols;
+    for (size_t c = 0; c < cols; ++c) {
+      row[c] += above[c];
+    }
+  }
 }
 
 // Accumulates the straight piece a -> b, which lies within column k (k <= x <= k + 1) and is
@@ -184,45 +236,48 @@ void AddToCell(CoverageGrid& grid, int32_t k, int32_t row, double v) {
 // (A row crossed from its top line to its bottom line gets the dx of the part above it plus
 // half the dx inside it; the end rows integrate the linear depth over the part inside them.)
 // A horizontal piece exactly on the grid line y = lo (hi = lo) touches no row above that line.
-void AddPiece(CoverageGrid& grid, const Node& a, const Node& b, int32_t rowLimit, int32_t k) {
+void AddPiece(Accumulation& acc, const Node& a, const Node& b, int32_t rowLimit, int32_t k) {
+  if (acc.belowTermsWalk) {
+    return;  // pieces contribute only to the second walk
+  }
   const double dx = b.x - a.x;
   const int32_t lo = Upper(a.y, b.y).row;
   const int32_t hi = CeilRow(Lower(a.y, b.y));
-  AddToRows(grid, k, hi, rowLimit - 1, dx);
+  AddToRows(acc, k, hi, rowLimit - 1, dx);
   if (hi == lo) {
     return;
   }
   if (hi == lo + 1) {
-    AddToCell(grid, k, lo, (DistanceAbove(a.y, hi) + DistanceAbove(b.y, hi)) * 0.5 * dx);
+    AddToCell(acc, k, lo, (DistanceAbove(a.y, hi) + DistanceAbove(b.y, hi)) * 0.5 * dx);
     return;
   }
   const double m = dx / Rise(a.y, b.y);
   if (IsBelow(b.y, a.y)) {
     const double inTop = DistanceAbove(a.y, lo + 1);
     const double inBottom = DistanceBelow(b.y, hi - 1);
-    AddToCell(grid, k, lo, m * inTop * inTop * 0.5);
+    AddToCell(acc, k, lo, m * inTop * inTop * 0.5);
     for (int32_t r = lo + 1; r <= hi - 2; ++r) {
       // r + 1/2 - a.y
-      AddToCell(grid, k, r, m * ((static_cast<double>(r - a.y.row) + 0.5) - a.y.frac));
+      AddToCell(acc, k, r, m * ((static_cast<double>(r - a.y.row) + 0.5) - a.y.frac));
     }
-    AddToCell(grid, k, hi - 1, dx - m * inBottom * inBottom * 0.5);
+    AddToCell(acc, k, hi - 1, dx - m * inBottom * inBottom * 0.5);
   } else {
     const double inTop = DistanceAbove(b.y, lo + 1);
     const double inBottom = DistanceBelow(a.y, hi - 1);
-    AddToCell(grid, k, lo, -(m * inTop * inTop * 0.5));
+    AddToCell(acc, k, lo, -(m * inTop * inTop * 0.5));
     for (int32_t r = lo + 1; r <= hi - 2; ++r) {
       // b.y - (r + 1/2)
-      AddToCell(grid, k, r, m * ((static_cast<double>(b.y.row - r) - 0.5) + b.y.frac));
+      AddToCell(acc, k, r, m * ((static_cast<double>(b.y.row - r) - 0.5) + b.y.frac));
     }
-    AddToCell(grid, k, hi - 1, dx + m * inBottom * inBottom * 0.5);
+    AddToCell(acc, k, hi - 1, dx + m * inBottom * inBottom * 0.5);
   }
 }
 
 // AddPiece for pieces that may be vertical; vertical ones (equal x) contribute nothing.
-void AddPieceUnlessVertical(CoverageGrid& grid, const Node& a, const Node& b, int32_t rowLimit,
+void AddPieceUnlessVertical(Accumulation& acc, const Node& a, const Node& b, int32_t rowLimit,
                             int32_t k) {
   if (a.x != b.x) {
-    AddPiece(grid, a, b, rowLimit, k);
+    AddPiece(acc, a, b, rowLimit, k);
   }
 }
 
@@ -242,7 +297,7 @@ void AddPieceUnlessVertical(CoverageGrid& grid, const Node& a, const Node& b, in
 // leaves at its own position. Each spanned column k gets its piece with row limit
 // Dk = ceil(max(y(k), y(k + 1))) and the piece's whole dx (+1 right, -1 left) in rows Dk and
 // below.
-Crossing AddCrossing(CoverageGrid& grid, const Point& s, const Point& e) {
+Crossing AddCrossing(Accumulation& acc, const Point& s, const Point& e) {
   const long double m =
       (static_cast<long double>(e.y) - s.y) / (static_cast<long double>(e.x) - s.x);
   const Height start = HeightOf(s.y);
@@ -253,7 +308,6 @@ Crossing AddCrossing(CoverageGrid& grid, const Point& s, const Point& e) {
     const Height h = MakeHeight(start.row, start.frac + m * (static_cast<long double>(line) - s.x));
     return IsBelow(h, lower) ? lower : IsBelow(upper, h) ? upper : h;
   };
-  const int32_t lastRow = LastRow(grid);
 
   if (e.x > s.x) {
     const int32_t first = ColumnOf(s.x) + 1;
@@ -263,9 +317,9 @@ Crossing AddCrossing(CoverageGrid& grid, const Point& s, const Point& e) {
     for (int32_t k = first; k < last; ++k) {
       const Height right = heightAt(k + 1);
       const int32_t rowLimit = CeilRow(Lower(left, right));
-      AddPiece(grid, Node{static_cast<double>(k), left}, Node{static_cast<double>(k + 1), right},
+      AddPiece(acc, Node{static_cast<double>(k), left}, Node{static_cast<double>(k + 1), right},
                rowLimit, k);
-      AddToRows(grid, k, rowLimit, lastRow, 1.0);
+      AddToRowsBelow(acc, k, rowLimit, 1.0);
       left = right;
     }
     return Crossing{exit, LinePoint{last, left}};
@@ -278,9 +332,9 @@ Crossing AddCrossing(CoverageGrid& grid, const Point& s, const Point& e) {
   for (int32_t k = last; k < first; ++k) {
     const Height right = heightAt(k + 1);
     const int32_t rowLimit = CeilRow(Lower(left, right));
-    AddPiece(grid, Node{static_cast<double>(k + 1), right}, Node{static_cast<double>(k), left},
+    AddPiece(acc, Node{static_cast<double>(k + 1), right}, Node{static_cast<double>(k), left},
              rowLimit, k);
-    AddToRows(grid, k, rowLimit, lastRow, -1.0);
+    AddToRowsBelow(acc, k, rowLimit, -1.0);
     left = right;
   }
   return Crossing{LinePoint{first, left}, entry};
@@ -296,37 +350,92 @@ Crossing AddCrossing(CoverageGrid& grid, const Point& s, const Point& e) {
 //   exit.line == entry.line + 1: column entry.line, +1 in rows rowLimit and below;
 //   exit.line == entry.line - 1: column exit.line, -1 in rows rowLimit and below.
 // The pieces are entry -> p[a], the edges inside the run, and p[l] -> exit.
-void AddColumnRun(CoverageGrid& grid, const Polygon& polygon, size_t a, size_t l,
+void AddColumnRun(Accumulation& acc, const Polygon& polygon, size_t a, size_t l,
                   const LinePoint& entry, const LinePoint& exit, int32_t rowLimit) {
-  const int32_t lastRow = LastRow(grid);
   int32_t k;
   if (entry.line == exit.line) {
     k = ColumnOf(polygon[a].x) == entry.line ? entry.line : entry.line - 1;
   } else if (exit.line == entry.line + 1) {
     k = entry.line;
-    AddToRows(grid, k, rowLimit, lastRow, 1.0);
+    AddToRowsBelow(acc, k, rowLimit, 1.0);
   } else {
     assert(exit.line == entry.line - 1);
     k = exit.line;
-    AddToRows(grid, k, rowLimit, lastRow, -1.0);
+    AddToRowsBelow(acc, k, rowLimit, -1.0);
   }
 
   const size_t n = polygon.size();
-  AddPieceUnlessVertical(grid, NodeOf(entry), NodeOf(polygon[a]), rowLimit, k);
+  AddPieceUnlessVertical(acc, NodeOf(entry), NodeOf(polygon[a]), rowLimit, k);
   for (size_t i = a; i != l; i = (i + 1) % n) {
-    AddPieceUnlessVertical(grid, NodeOf(polygon[i]), NodeOf(polygon[(i + 1) % n]), rowLimit, k);
+    AddPieceUnlessVertical(acc, NodeOf(polygon[i]), NodeOf(polygon[(i + 1) % n]), rowLimit, k);
   }
-  AddPieceUnlessVertical(grid, NodeOf(polygon[l]), NodeOf(exit), rowLimit, k);
+  AddPieceUnlessVertical(acc, NodeOf(polygon[l]), NodeOf(exit), rowLimit, k);
 }
 
 // Accumulates a polygon that occupies the single column k: every non-vertical edge adds its dx
-// to all rows below it down to the grid's last row, so the row limit is the grid's end.
-void AddSingleColumn(CoverageGrid& grid, const Polygon& polygon, int32_t k) {
+// to all rows below it down to the grid's last row (the row limit is the grid's end).
+void AddSingleColumn(Accumulation& acc, const Polygon& polygon, int32_t k) {
   const size_t n = polygon.size();
-  const int32_t endRow = LastRow(grid) + 1;
   for (size_t i = 0; i < n; ++i) {
-    AddPieceUnlessVertical(grid, NodeOf(polygon[i]), NodeOf(polygon[(i + 1) % n]), endRow, k);
+    const Node a = NodeOf(polygon[i]);
+    const Node b = NodeOf(polygon[(i + 1) % n]);
+    if (a.x != b.x) {
+      // rows from ceil(max y) down: the piece's dx, as a term to the bottom
+      const int32_t below = CeilRow(Lower(a.y, b.y));
+      AddPiece(acc, a, b, below, k);
+      AddToRowsBelow(acc, k, below, b.x - a.x);
+    }
   }
+}
+
+// One walk over the outline: the column runs, or the single column.
+void Walk(Accumulation& acc, const Polygon& polygon, bool windowIsSingleColumn) {
+  // A window one column wide takes everything into that column, whatever the vertices' floors
+  // (vertices on its right edge belong to the next column, which has no cells).
+  if (windowIsSingleColumn) {
+    AddSingleColumn(acc, polygon, acc.grid.originX);
+    return;
+  }
+
+  const size_t n = polygon.size();
+  const int32_t firstColumn = ColumnOf(polygon[0].x);
+  size_t j = 1;
+  while (j < n && ColumnOf(polygon[j].x) == firstColumn) {
+    ++j;
+  }
+  if (j == n) {
+    AddSingleColumn(acc, polygon, firstColumn);
+    return;
+  }
+
+  // Runs start at the first column change, j; the run that holds p[j - 1] is closed last, with
+  // the exit of the crossing p[j - 1] -> p[j]. runLowest is the lowest point of the current run
+  // so far (its entry and its vertices).
+  const Crossing opening = AddCrossing(acc, polygon[j - 1], polygon[j]);
+  const LinePoint lastExit = opening.exit;
+  size_t runStart = j;
+  LinePoint runEntry = opening.entry;
+  int32_t runColumn = ColumnOf(polygon[j].x);
+  Height runLowest = Lower(runEntry.y, HeightOf(polygon[j].y));
+
+  for (size_t step = 1; step < n; ++step) {
+    const size_t v = (j + step) % n;
+    const int32_t column = ColumnOf(polygon[v].x);
+    if (column == runColumn) {
+      runLowest = Lower(runLowest, HeightOf(polygon[v].y));
+      continue;
+    }
+    const size_t u = (v + n - 1) % n;
+    const Crossing crossing = AddCrossing(acc, polygon[u], polygon[v]);
+    AddColumnRun(acc, polygon, runStart, u, runEntry, crossing.exit,
+                 CeilRow(Lower(runLowest, crossing.exit.y)));
+    runStart = v;
+    runEntry = crossing.entry;
+    runColumn = column;
+    runLowest = Lower(runEntry.y, HeightOf(polygon[v].y));
+  }
+  AddColumnRun(acc, polygon, runStart, j - 1, runEntry, lastExit,
+               CeilRow(Lower(runLowest, lastExit.y)));
 }
 
 // True when every vertex is finite and inside the closed rectangle of `cells`.
@@ -377,52 +486,13 @@ void ComputeCoverageInCells(const CellRange& cells, bool windowIsSingleColumn,
     return;
   }
 
-  // A window one column wide takes everything into that column, whatever the vertices' floors
-  // (vertices on its right edge belong to the next column, which has no cells).
-  if (windowIsSingleColumn) {
-    AddSingleColumn(grid, polygon, cells.originX);
-    return;
+  Accumulation acc{grid, true, false};
+  Walk(acc, polygon, windowIsSingleColumn);
+  if (acc.anyBelowTerm) {
+    AddBelowTermsUp(grid);
   }
-
-  const size_t n = polygon.size();
-  const int32_t firstColumn = ColumnOf(polygon[0].x);
-  size_t j = 1;
-  while (j < n && ColumnOf(polygon[j].x) == firstColumn) {
-    ++j;
-  }
-  if (j == n) {
-    AddSingleColumn(grid, polygon, firstColumn);
-    return;
-  }
-
-  // Runs start at the first column change, j; the run that holds p[j - 1] is closed last, with
-  // the exit of the crossing p[j - 1] -> p[j]. runLowest is the lowest point of the current run
-  // so far (its entry and its vertices).
-  const Crossing opening = AddCrossing(grid, polygon[j - 1], polygon[j]);
-  const LinePoint lastExit = opening.exit;
-  size_t runStart = j;
-  LinePoint runEntry = opening.entry;
-  int32_t runColumn = ColumnOf(polygon[j].x);
-  Height runLowest = Lower(runEntry.y, HeightOf(polygon[j].y));
-
-  for (size_t step = 1; step < n; ++step) {
-    const size_t v = (j + step) % n;
-    const int32_t column = ColumnOf(polygon[v].x);
-    if (column == runColumn) {
-      runLowest = Lower(runLowest, HeightOf(polygon[v].y));
-      continue;
-    }
-    const size_t u = (v + n - 1) % n;
-    const Crossing crossing = AddCrossing(grid, polygon[u], polygon[v]);
-    AddColumnRun(grid, polygon, runStart, u, runEntry, crossing.exit,
-                 CeilRow(Lower(runLowest, crossing.exit.y)));
-    runStart = v;
-    runEntry = crossing.entry;
-    runColumn = column;
-    runLowest = Lower(runEntry.y, HeightOf(polygon[v].y));
-  }
-  AddColumnRun(grid, polygon, runStart, j - 1, runEntry, lastExit,
-               CeilRow(Lower(runLowest, lastExit.y)));
+  acc.belowTermsWalk = false;
+  Walk(acc, polygon, windowIsSingleColumn);
 }
 
 }  // namespace pintovel
