@@ -4,6 +4,7 @@
 #include <string>
 
 #include "hand_back.h"
+#include "shape_tables.h"
 #include "tool_error.h"
 
 namespace pintovel_render {
@@ -15,21 +16,6 @@ ToolError LibraryFailure(const std::string& what) {
 }
 
 }  // namespace
-
-std::vector<pintovel::FrontMask> DocumentOrderFronts(std::size_t count) {
-  std::vector<pintovel::FrontMask> fronts(count, pintovel::FrontMask(count, false));
-  for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t j = i + 1; j < count; ++j) fronts[i][j] = true;
-  }
-  return fronts;
-}
-
-uint32_t ColourEntry(Rgb colour) {
-  const uint8_t bytes[4] = {colour.red, colour.green, colour.blue, 0};
-  uint32_t entry = 0;
-  std::memcpy(&entry, bytes, sizeof entry);
-  return entry;
-}
 
 PngImage DrawScene(const Scene& scene, Rgb background, bool quick) {
   const std::size_t count = scene.shapes.size();

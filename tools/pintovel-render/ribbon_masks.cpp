@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "library_draw.h"
 #include "pintovel/pintovel.h"
+#include "shape_tables.h"
 #include "tool_error.h"
 #include "utf16_text.h"
 
