@@ -534,6 +534,9 @@ std::vector<Rejected> RejectedCases() {
       {"infinite maxY", square, 0, 10, 0, kInf},
       {"scale beyond double", square, 0, 1e-310, 0, 10},
       {"mapped coordinates beyond double", with(4, Point{1e290, 2}), 0, 1e-30, 0, 10},
+      {"mapped coordinates beyond 1e100", with(2, Point{3, 1e60}), 0, 10, 0, 1e-50},
+      {"document extent beyond double", square, -1e308, 1e308, 0, 10},
+      {"NaN document extent", square, 0, 10, kInf, kInf},
   };
 }
 

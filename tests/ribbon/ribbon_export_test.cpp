@@ -548,7 +548,8 @@ TEST(RibbonExportFailure, UnusableSizesAreRejectedAfterAskingForThem) {
                                                {0, 5},
                                                {70000, 70000},
                                                {46341, 46341},
-                                               {std::numeric_limits<int32_t>::min(), 0}};
+                                               {std::numeric_limits<int32_t>::min(), 0},
+                                               {1048577, 1}};
   for (const auto& size : sizes) {
     SCOPED_TRACE(::testing::Message() << size.first << " x " << size.second);
     RecordingHost recorder(size.first, size.second);
@@ -557,9 +558,9 @@ TEST(RibbonExportFailure, UnusableSizesAreRejectedAfterAskingForThem) {
   }
 }
 
-TEST(RibbonExportFailure, NonFiniteOutlineIsRejectedAfterAskingForTheSize) {
+TEST(RibbonExportFailure, UnusableOutlineIsRejectedAfterAskingForTheSize) {
   const BezierPath good = RectPath(1, 1, 3, 3);
-  const Point bad[] = {{kNaN, 2}, {2, kNaN}, {kInf, 2}, {2, -kInf}};
+  const Point bad[] = {{kNaN, 2}, {2, kNaN}, {kInf, 2}, {2, -kInf}, {1e200, 2}, {2, -1e101}};
   for (size_t index : {0, 5, 12}) {
     for (const Point& p : bad) {
       SCOPED_TRACE(::testing::Message() << "point " << index << " (" << p.x << ", " << p.y << ")");
