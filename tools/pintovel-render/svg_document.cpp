@@ -56,6 +56,10 @@ struct FirstXmlError {
   }
 };
 
+xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
+  return nullptr;
+}
+
 const char* NamespaceOf(const xmlNode* node) {
   return node->ns != nullptr ? reinterpret_cast<const char*>(node->ns->href) : nullptr;
 }
@@ -77,10 +81,15 @@ SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
   // errors here also keeps libxml2 from printing them itself.
   FirstXmlError first;
   xmlSetStructuredErrorFunc(&first, &FirstXmlError::Collect);
+  // Internal entities are substituted (drawing programs declare the SVG namespace as one);
+  // external ones, and external DTDs, are never loaded: the loader refuses them all.
+  const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
+  xmlSetExternalEntityLoader(&RefuseExternalEntity);
   SvgDocument document;
   document.doc_.reset(xmlCtxtReadMemory(context.get(), text.data(),
                                         static_cast<int>(text.size()), name.c_str(), nullptr,
-                                        XML_PARSE_NONET));
+                                        XML_PARSE_NONET | XML_PARSE_NOENT));
+  xmlSetExternalEntityLoader(previousLoader);
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (!document.doc_ || context->wellFormed == 0 || first.seen) {
     const xmlError* last = xmlCtxtGetLastError(context.get());

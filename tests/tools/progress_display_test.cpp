@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "progress_display.h"
+
+namespace pintovel_render {
+namespace {
+
+TEST(ProgressDisplay, BarRedrawnInPlaceOnATerminal) {
+  std::ostringstream out;
+  ProgressDisplay display(out, true);
+  display.Show("step", 0, 100);
+  display.Show("step 50%", 50, 100);
+  display.Finish();
+  const std::string bar0(30, '.');
+  const std::string bar50 = std::string(15, '#') + std::string(15, '.');
+  EXPECT_EQ(out.str(), "\r\x1b[Kstep [" + bar0 + "]\r\x1b[Kstep 50% [" + bar50 + "]\n");
+}
+
+TEST(ProgressDisplay, PlainLinesOtherwise) {
+  std::ostringstream out;
+  ProgressDisplay display(out, false);
+  display.Show("a", 0, 100);
+  display.Show("b", 100, 100);
+  display.Finish();
+  EXPECT_EQ(out.str(), "a (0/100)\nb (100/100)\n");
+}
+
+TEST(ProgressBar, ClampsOutOfRangePositions) {
+  EXPECT_EQ(ProgressBar(150, 100, 4), "####");
+  EXPECT_EQ(ProgressBar(-5, 100, 4), "....");
+  EXPECT_EQ(ProgressBar(3, 0, 4), "....");
+  EXPECT_EQ(ProgressBar(33, 100, 3), "...");  // 33% of 3 cells is not yet one
+}
+
+}  // namespace
+}  // namespace pintovel_render
