@@ -1,0 +1,318 @@
+// ExportRibbon with a fuzzed host: image size, shapes, layer table, an allocator that may hand
+// out no buffer, and a host call that may throw. The host's callbacks check the protocol as
+// they are called:
+// - GetWidth first, GetHeight second; a refused size ends the call there;
+// - Allocate once, with the band size, and nothing after a null buffer;
+// - the first report ("撇丝生成..." then position 0 of 100), then per band, from the top down,
+//   one PutMask per enabled id in ascending id order with the allocated buffer, the band's
+//   rectangle and the id's layer value, then the band's text and position;
+// - bands tile the image rows exactly once, each at most 1,000,000 pixels (one row when a row
+//   alone is wider);
+// - Free once, with the buffer, and no call after it;
+// - masks of ids that no shape carries are all 255.
+// After the call: Free was called whenever a buffer was handed out, also when an exception left
+// the call; the result is false only for the documented reasons.
+#include <pintovel/pintovel.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "fuzz/fuzz_input.h"
+
+namespace pintovel::fuzz {
+namespace {
+
+constexpr char16_t kPrefix[] = u"撇丝生成...";
+
+struct HostThrow {};
+
+class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public RibbonProgress {
+ public:
+  CheckingHost(int32_t width, int32_t height, std::vector<std::pair<int32_t, int32_t>> enabled,
+               std::set<int32_t> shapeIds)
+      : width_(width), height_(height), enabled_(std::move(enabled)), shapeIds_(std::move(shapeIds)) {
+    const int64_t pixels = int64_t(width) * height;
+    rowsPerBand_ = pixels > 1000000 ? std::max<int32_t>(1, 1000000 / width) : height;
+  }
+
+  RibbonHost Host() {
+    return RibbonHost{static_cast<RibbonCanvas*>(this), static_cast<RibbonAllocator*>(this),
+                      static_cast<RibbonProgress*>(this)};
+  }
+  void ReturnNoBuffer() { returnNull_ = true; }
+  void ThrowAtCall(int n) { throwAt_ = n; }
+
+  int calls() const { return calls_; }
+  const char* lastCall() const { return lastCall_; }
+  bool allocated() const { return buffer_ != nullptr; }
+  int frees() const { return frees_; }
+  bool allBandsDone() const { return reported_ && nextTop_ >= height_; }
+  int bandsDone() const { return bands_; }
+
+  int32_t GetWidth() override {
+    Enter("GetWidth");
+    FUZZ_CHECK(calls_ == 1, "GetWidth is call %d", calls_);
+    MaybeThrow();
+    return width_;
+  }
+  int32_t GetHeight() override {
+    Enter("GetHeight");
+    FUZZ_CHECK(calls_ == 2, "GetHeight is call %d", calls_);
+    MaybeThrow();
+    return height_;
+  }
+  uint8_t* Allocate(int32_t size) override {
+    Enter("Allocate");
+    FUZZ_CHECK(calls_ == 3, "Allocate is call %d", calls_);
+    const int64_t expected = int64_t(rowsPerBand_) * width_;
+    FUZZ_CHECK(size == expected, "Allocate(%d) for a %d x %d image, expected %lld", size, width_,
+               height_, static_cast<long long>(expected));
+    MaybeThrow();
+    if (returnNull_) {
+      nulled_ = true;
+      return nullptr;
+    }
+    size_ = size;
+    storage_.reset(new uint8_t[static_cast<size_t>(size)]);  // exactly the size asked for
+    buffer_ = storage_.get();
+    return buffer_;
+  }
+  void Free(uint8_t* buffer) override {
+    Enter("Free");
+    FUZZ_CHECK(buffer != nullptr && buffer == buffer_, "Free with another address");
+    FUZZ_CHECK(frees_ == 0, "Free called twice");
+    ++frees_;
+    MaybeThrow();
+  }
+  void PutMask(const uint8_t* mask, int32_t layer, const RibbonRect* rect) override {
+    Enter("PutMask");
+    FUZZ_CHECK(reported_, "PutMask before the first report");
+    FUZZ_CHECK(!awaitingPosition_, "PutMask between SetText and SetPosition");
+    FUZZ_CHECK(mask != nullptr && mask == buffer_, "PutMask without the allocated buffer");
+    FUZZ_CHECK(rect != nullptr, "PutMask without a rectangle");
+    FUZZ_CHECK(nextMask_ < enabled_.size(), "PutMask %zu of a band with %zu enabled ids",
+               nextMask_ + 1, enabled_.size());
+    const auto [id, value] = enabled_[nextMask_];
+    FUZZ_CHECK(layer == value, "PutMask %zu: layer %d, expected %d (id %d)", nextMask_, layer,
+               value, id);
+    const int32_t bottom = std::min<int64_t>(int64_t(nextTop_) + rowsPerBand_, height_);
+    FUZZ_CHECK(rect->left == 0 && rect->top == nextTop_ && rect->right == width_ &&
+                   rect->bottom == bottom,
+               "band {%d, %d, %d, %d}, expected {0, %d, %d, %d}", rect->left, rect->top,
+               rect->right, rect->bottom, nextTop_, width_, bottom);
+    const size_t bytes = static_cast<size_t>(rect->bottom - rect->top) * static_cast<size_t>(width_);
+    FUZZ_CHECK(bytes <= static_cast<size_t>(size_), "a band of %zu bytes in a %d-byte buffer",
+               bytes, size_);
+    const bool carried = shapeIds_.count(id) > 0;
+    unsigned sum = 0;
+    for (size_t p = 0; p < bytes; ++p) {
+      sum += mask[p];  // reads every byte of the band: AddressSanitizer checks the extent
+      FUZZ_CHECK(carried || mask[p] == 255, "mask of id %d, which no shape has: byte %zu is %u",
+                 id, p, mask[p]);
+    }
+    (void)sum;
+    ++nextMask_;
+    MaybeThrow();
+  }
+  void SetText(const char16_t* text) override {
+    Enter("SetText");
+    FUZZ_CHECK(allocated(), "SetText before Allocate");
+    FUZZ_CHECK(!awaitingPosition_, "two SetText calls in a row");
+    FUZZ_CHECK(text != nullptr, "SetText without a text");
+    std::u16string expected(kPrefix);
+    if (reported_) {
+      FUZZ_CHECK(nextMask_ == enabled_.size(), "band report after %zu of %zu masks", nextMask_,
+                 enabled_.size());
+      const int32_t bottom = std::min<int64_t>(int64_t(nextTop_) + rowsPerBand_, height_);
+      FUZZ_CHECK(nextTop_ < height_, "a report after the last band");
+      percent_ = double(bottom) / height_ * 100.0;
+      char number[64];
+      std::snprintf(number, sizeof number, "%.1f%%", percent_);
+      for (const char* c = number; *c != '\0'; ++c) expected.push_back(static_cast<char16_t>(*c));
+    }
+    FUZZ_CHECK(std::u16string(text) == expected, "unexpected progress text (%zu code units)",
+               std::u16string(text).size());
+    awaitingPosition_ = true;
+    MaybeThrow();
+  }
+  void SetPosition(int32_t position, int32_t range) override {
+    Enter("SetPosition");
+    FUZZ_CHECK(awaitingPosition_, "SetPosition without a SetText before it");
+    FUZZ_CHECK(range == 100, "range %d", range);
+    awaitingPosition_ = false;
+    if (!reported_) {
+      FUZZ_CHECK(position == 0, "first position %d", position);
+      reported_ = true;
+    } else {
+      FUZZ_CHECK(position == static_cast<int32_t>(percent_), "position %d after %.17g%%", position,
+                 percent_);
+      nextTop_ = std::min<int64_t>(int64_t(nextTop_) + rowsPerBand_, height_);
+      nextMask_ = 0;
+      ++bands_;
+    }
+    MaybeThrow();
+  }
+
+ private:
+  void Enter(const char* name) {
+    ++calls_;
+    lastCall_ = name;
+    FUZZ_CHECK(frees_ == 0, "%s after Free", name);
+    FUZZ_CHECK(!nulled_, "%s after Allocate returned no buffer", name);
+  }
+  void MaybeThrow() {
+    if (calls_ == throwAt_) throw HostThrow{};
+  }
+
+  int32_t width_;
+  int32_t height_;
+  int32_t rowsPerBand_ = 0;
+  std::vector<std::pair<int32_t, int32_t>> enabled_;  // (id, layer value), ascending ids
+  std::set<int32_t> shapeIds_;
+  std::unique_ptr<uint8_t[]> storage_;
+  uint8_t* buffer_ = nullptr;
+  int32_t size_ = 0;
+  bool returnNull_ = false;
+  bool nulled_ = false;
+  int throwAt_ = 0;
+  int calls_ = 0;
+  const char* lastCall_ = "";
+  int frees_ = 0;
+  bool reported_ = false;
+  bool awaitingPosition_ = false;
+  int32_t nextTop_ = 0;
+  size_t nextMask_ = 0;
+  int bands_ = 0;
+  double percent_ = 0.0;
+};
+
+void SizeOfImage(FuzzInput& in, int32_t& width, int32_t& height) {
+  const int kind = in.Int(0, 99);
+  if (kind < 80) {
+    width = in.Int(0, 64);
+    height = in.Int(0, 64);
+  } else if (kind < 86) {
+    // Several bands: just over 1,000,000 pixels.
+    width = in.Int(1001, 2000);
+    height = 1000000 / width + in.Int(1, 1000000 / width + 2);
+  } else if (kind < 88) {
+    // A row wider than a band.
+    width = in.Int(1000001, 1001000);
+    height = in.Int(1, 2);
+  } else {
+    // Sizes to refuse, and empty ones.
+    static const int32_t kSizes[][2] = {
+        {-1, 5},     {5, -1},           {0, 5},      {0, 0},        {7, 0},
+        {46341, 46341}, {INT32_MAX, 2}, {INT32_MIN, 1}, {65536, 32768}, {1000000, 0},
+        {1048577, 1},   {1048577, 0},   {INT32_MAX, 0}, {1048576, 1},
+    };
+    const auto& s = kSizes[in.Count(sizeof kSizes / sizeof kSizes[0] - 1)];
+    width = s[0];
+    height = s[1];
+  }
+}
+
+bool SizeIsRefused(int32_t width, int32_t height) {
+  return width < 0 || height < 0 || (width == 0 && height > 0) || width > (1 << 20) ||
+         int64_t(width) * height > INT32_MAX;
+}
+
+}  // namespace
+}  // namespace pintovel::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  using namespace pintovel;
+  using namespace pintovel::fuzz;
+  FuzzInput in(bytes, size);
+  const int hostile = in.Chance(25) ? in.Int(1, 30) : 0;
+
+  int32_t width = 0, height = 0;
+  SizeOfImage(in, width, height);
+  const double extentX = width > 0 && width <= 2000 ? width : 32;
+  const double extentY = height > 0 && height <= 4000 ? height : 32;
+
+  const size_t idCount = static_cast<size_t>(in.Int(1, 6));
+  std::vector<RibbonShape> shapes(in.Count(5));
+  bool finite = true;
+  bool idsFit = true;  // every id non-negative and inside every front mask
+  std::set<int32_t> shapeIds;
+  for (RibbonShape& shape : shapes) {
+    shape.id = static_cast<int16_t>(in.Chance(hostile) ? in.Int(-40000, 40000)
+                                                       : in.Int(0, int(idCount) - 1));
+    shape.front = in.MakeFront(idCount, hostile);
+    shape.outline = in.MakePath(extentX, extentY, 4, hostile / 2);
+    shape.reserved = 0xDEADBEEF;
+    shapeIds.insert(shape.id);
+    const size_t segments = shape.outline.size() < 4 ? 0 : (shape.outline.size() - 1) / 3;
+    for (size_t i = 0; i < (segments == 0 ? 0 : 3 * segments + 1); ++i) {
+      finite = finite && std::isfinite(shape.outline[i].x) && std::isfinite(shape.outline[i].y);
+    }
+  }
+  for (const RibbonShape& shape : shapes) {
+    for (const RibbonShape& other : shapes) {
+      idsFit = idsFit && shape.id >= 0 && static_cast<size_t>(shape.id) < other.front.size();
+    }
+  }
+  LayerTable layers(in.Count(8));
+  std::vector<std::pair<int32_t, int32_t>> enabled;
+  for (size_t k = 0; k < layers.size(); ++k) {
+    layers[k] = in.Chance(60) ? in.Int(1, 9) : in.Chance(hostile) ? INT32_MIN : in.Int(-2, 0);
+    if (layers[k] > 0) enabled.emplace_back(static_cast<int32_t>(k), layers[k]);
+  }
+
+  CheckingHost host(width, height, enabled, shapeIds);
+  if (in.Chance(4)) host.ReturnNoBuffer();
+  const int throwAt = in.Chance(12) ? in.Int(1, 14) : 0;
+  host.ThrowAtCall(throwAt);
+  RibbonHost record = host.Host();
+
+  bool ok = false;
+  bool threw = false;
+  try {
+    ok = ExportRibbon(&record, &shapes, &layers);
+  } catch (const HostThrow&) {
+    threw = true;
+  }
+
+  if (host.allocated()) {
+    FUZZ_CHECK(host.frees() == 1, "Free called %d times for an allocated buffer", host.frees());
+  }
+  if (threw) {
+    Tally::Note("host call threw");
+    // Once a buffer is out, the only call after the throwing one is Free, as the exception passes.
+    const bool freedAfter = host.calls() == throwAt + 1 && std::string(host.lastCall()) == "Free";
+    FUZZ_CHECK(host.calls() == throwAt || freedAfter,
+               "the exception surfaced after call %d (%s), thrown at %d", host.calls(),
+               host.lastCall(), throwAt);
+    return 0;
+  }
+  FUZZ_CHECK(throwAt == 0 || host.calls() < throwAt, "call %d threw but the export returned",
+             throwAt);
+  if (SizeIsRefused(width, height)) {
+    Tally::Note("size refused");
+    FUZZ_CHECK(!ok && host.calls() == 2, "a %d x %d image: result %d after %d calls", width,
+               height, ok, host.calls());
+    return 0;
+  }
+  if (!finite) {
+    FUZZ_CHECK(!ok && host.calls() == 2, "a non-finite outline: result %d after %d calls", ok,
+               host.calls());
+    return 0;
+  }
+  if (ok) {
+    Tally::Note(host.bandsDone() > 1 ? "true, several bands" : "true, one band or none");
+    FUZZ_CHECK(host.allBandsDone(), "true after %d bands of a %d x %d image", host.bandsDone(),
+               width, height);
+    return 0;
+  }
+  Tally::Note(host.calls() == 3 ? "false, no buffer" : "false after measuring");
+  // False: a buffer refused, a coordinate beyond the accepted range, or ids that masks cannot
+  // answer for.
+  FUZZ_CHECK(host.calls() == 3 || host.calls() == 2 || !idsFit,
+             "false after %d calls with ids inside every mask", host.calls());
+  return 0;
+}
