@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 
+#include "support/area_oracle.h"
 #include "support/host_hooks.h"
 #include "support/shapes.h"
 
@@ -156,6 +157,36 @@ TEST(PixelDataWindow, OutlineBeyondTheWindowIsMeasuredByItsPartInside) {
   EXPECT_TRUE(data.pixels[1].empty());
   ExpectList(data.pixels[2], {{0, 0.75}});
   ExpectList(data.pixels[3], {{0, 0.375}});
+}
+
+// One shape on empty lists gives each pixel {id, cov} with cov the exact area of the outline in
+// that cell, however far the outline reaches beyond the window (it is clipped first, which
+// must neither lose nor add area, nor drop the shape when a crossing rounds past the border).
+TEST(PixelDataWindow, OutlinesReachingBeyondTheWindowGiveTheExactAreaInside) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> coord(-40.0, 60.0);
+  const Bounds window{3.0, 23.0, 2.0, 17.0};  // 20 x 15 cells from cell (3, 2)
+  const FrontMask front = MaskWith(1, {});
+  for (int trial = 0; trial < 200; ++trial) {
+    Polygon outline;
+    const int n = 3 + trial % 9;
+    for (int v = 0; v < n; ++v) outline.push_back({coord(rng), coord(rng)});
+    PixelData data = EmptyPixelData(20, 15);
+    ASSERT_TRUE(UpdatePixelData(&front, &outline, &window, 0, HostArg(data)));
+    for (int32_t y = 0; y < 15; ++y) {
+      for (int32_t x = 0; x < 20; ++x) {
+        const double exact = double(testing::ExactCellArea(outline, x + 3, y + 2));
+        const auto& list = data.pixels[static_cast<size_t>(y) * 20 + x];
+        if (exact < 1e-9 - 1e-12) {
+          EXPECT_TRUE(list.empty()) << trial << ": " << x << "," << y;
+        } else if (exact > 1e-9 + 1e-12) {
+          ASSERT_EQ(list.size(), 1u) << trial << ": " << x << "," << y;
+          const double expected = exact > 0.999999999 ? 1.0 : exact;
+          EXPECT_NEAR(list[0].weight, expected, 1e-9) << trial << ": " << x << "," << y;
+        }
+      }
+    }
+  }
 }
 
 // Random scenes keep the list invariants: at most one entry per id, weights in [0, 1] up to
