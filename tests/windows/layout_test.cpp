@@ -24,6 +24,9 @@ static_assert(std::is_standard_layout_v<PixelWeight>);
 static_assert(std::is_standard_layout_v<InOutArg<PixelData>>);
 static_assert(std::is_standard_layout_v<RibbonShape>);
 static_assert(std::is_standard_layout_v<RibbonHost>);
+static_assert(std::is_standard_layout_v<PixelData>);
+static_assert(std::is_standard_layout_v<OwnerMap>);
+static_assert(std::is_standard_layout_v<Bounds>);
 
 // The target's own alignment of double is 8, so PixelWeight is 12 bytes only by its packing.
 static_assert(alignof(double) == 8);
@@ -54,6 +57,10 @@ static_assert(offsetof(PixelData, pixels) == 0);
 static_assert(offsetof(PixelData, width) == 12);
 static_assert(offsetof(PixelData, height) == 16);
 static_assert(sizeof(PixelData) == 20);
+static_assert(offsetof(OwnerMap, owners) == 0);
+static_assert(offsetof(OwnerMap, width) == 12);
+static_assert(offsetof(OwnerMap, height) == 16);
+static_assert(sizeof(OwnerMap) == 20);
 
 // id, two unread bytes, front, outline, four unread bytes.
 static_assert(offsetof(RibbonShape, id) == 0);
@@ -72,6 +79,7 @@ static_assert(sizeof(RibbonRect) == 16);
 static_assert(sizeof(Bounds) == 32);
 static_assert(offsetof(Bounds, maxX) == 8);
 static_assert(offsetof(Bounds, minY) == 16);
+static_assert(offsetof(Bounds, maxY) == 24);
 
 // A weight list that a host wrote as raw 12-byte entries {int32 id, double weight at 4} is
 // read by OnDraw as those entries: colour 0 (channel 0 = 255) with weight 0.5 and colour 1
