@@ -85,6 +85,18 @@ function(_pintovel_windows_dll)
   target_link_options(pintovel PRIVATE -shared-libgcc -Wl,--exclude-all-symbols)
   add_dependencies(pintovel pintovel_runtime_dlls)
 
-  install(FILES ${PINTOVEL_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(PROGRAMS ${PINTOVEL_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # `cmake --install --strip` strips the runtime DLLs too (libstdc++-6.dll: 21 MB to 2 MB); the
+  # unwind tables that exceptions need stay.
+  if(CMAKE_STRIP)
+    foreach(_dll ${PINTOVEL_RUNTIME_DLLS})
+      get_filename_component(_name "${_dll}" NAME)
+      install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+          execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${_name}\")
+        endif()")
+    endforeach()
+  endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _pintovel_windows_dll)

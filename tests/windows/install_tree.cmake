@@ -1,6 +1,6 @@
-# Installs the build into a fresh folder, as a host's developer would, checks that the tree
-# holds what a Windows host needs, and puts a copy of the test host beside the installed DLL
-# so that it can run from there with nothing but the installed files.
+# Installs the build into a fresh folder, stripped as for shipping, checks that the tree holds
+# what a Windows host needs, and puts a copy of the test host beside the installed DLL so that
+# it can run from there with nothing but the installed files.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DHOST=... -P install_tree.cmake
 foreach(var BUILD_DIR PREFIX HOST)
   if(NOT DEFINED ${var})
@@ -9,7 +9,7 @@ foreach(var BUILD_DIR PREFIX HOST)
 endforeach()
 
 file(REMOVE_RECURSE "${PREFIX}")
-execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}" --strip
                 OUTPUT_QUIET RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
