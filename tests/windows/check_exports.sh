@@ -28,4 +28,4 @@ if [[ "$actual" != "$expected" ]]; then
   diff <(echo "$expected") <(echo "$actual") | sed -n 's/^< /missing:    /p; s/^> /unexpected: /p' >&2
   exit 1
 fi
-echo "$(basename "$dll") exports exactly: $(echo $actual)"
+echo "$(basename "$dll") exports exactly: $(tr '\n' ' ' <<<"$actual")"

@@ -51,7 +51,6 @@ done
 
 pintovel_imports="$(imports_of "$folder/pintovel.dll" | tr '[:upper:]' '[:lower:]')"
 for runtime in 'libstdc++-6.dll' 'libgcc_s_*.dll'; do
-  # shellcheck disable=SC2053
   if ! grep -q -x -- "${runtime//\*/.*}" <<<"$pintovel_imports"; then
     echo "pintovel.dll does not import $runtime: the C++ runtime must be linked as DLLs" >&2
     status=1
@@ -59,6 +58,6 @@ for runtime in 'libstdc++-6.dll' 'libgcc_s_*.dll'; do
 done
 
 if ((status == 0)); then
-  echo "$folder is complete; runtime DLLs: ${!seen[*]}"
+  echo "$folder is complete; DLLs found in it: ${!seen[*]}"
 fi
 exit $status
