@@ -31,6 +31,10 @@ Point OnLine(double along, double line) {
   return p;
 }
 
+double ClampBetween(double value, double a, double b) {
+  return a < b ? std::fmin(std::fmax(value, a), b) : std::fmin(std::fmax(value, b), a);
+}
+
 // Sutherland-Hodgman against both half-planes of the line at once. The walk takes n + 1 steps so
 // that the closing edge (vertex n - 1 to vertex 0) gets its crossing; the second copy of vertex 0
 // is then dropped again. A crossing is only made between a vertex strictly on one side and a
@@ -77,8 +81,13 @@ void SplitPolygon(Bounds& bounds, Polygon& polygon, Polygon& high, Bounds& highB
     if (vLow ? lastHigh : lastLow) {
       const double ut = u.*Axis::Tested;
       const double ua = u.*Axis::Along;
-      const double crossing = ua + (v.*Axis::Along - ua) * (line - ut) / (vt - ut);
-      const Point x = OnLine<Axis>(crossing, line);
+      const double va = v.*Axis::Along;
+      const double crossing = ua + (va - ua) * (line - ut) / (vt - ut);
+      // The crossing lies on the edge, so between its ends. Rounding can put it a few units in
+      // the last place of the far end beyond the near one, which would undo an earlier cut on
+      // the other axis (both ends inside it, the crossing outside); the clamp keeps it on the
+      // edge's span.
+      const Point x = OnLine<Axis>(ClampBetween(crossing, ua, va), line);
       low.push_back(x);
       high.push_back(x);
     }

@@ -121,6 +121,11 @@ bool AddShapeToPixelData(PixelData& data, const FrontMask& front, const Polygon&
     for (const PixelWeight& entry : list) idsFit = idsFit && IdFitsMask(front, entry.id);
   });
   if (!idsFit) return RejectInput();
+  // The fold adds at most one entry per list. Making room first leaves every allocation before
+  // the first change, so an allocation failure leaves the data as it was.
+  ForEachCoveredList(grid, windowCells, data, [](double, std::vector<PixelWeight>& list) {
+    if (list.size() == list.capacity()) list.reserve(std::max<size_t>(4, 2 * list.size()));
+  });
 
   ForEachCoveredList(grid, windowCells, data, [&](double cov, std::vector<PixelWeight>& list) {
     if (cov > kFullCoverage) {

@@ -15,18 +15,6 @@ bool BoxInsideCells(const Bounds& box, const CellRange& cells) {
          box.minY >= cells.originY && box.maxY <= double(cells.originY) + cells.rows;
 }
 
-// The kernel needs every vertex inside the cells' closed rectangle. Split points carry the cut
-// coordinate exactly, but their other coordinate is interpolated; the clamp makes the
-// requirement hold whatever that rounding does (a move of at most a unit in the last place).
-void ClampToCells(Polygon& polygon, const CellRange& cells) {
-  const double left = cells.originX, right = double(cells.originX) + cells.cols;
-  const double top = cells.originY, bottom = double(cells.originY) + cells.rows;
-  for (Point& p : polygon) {
-    p.x = std::clamp(p.x, left, right);
-    p.y = std::clamp(p.y, top, bottom);
-  }
-}
-
 }  // namespace
 
 bool MeasureShapeCoverage(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
@@ -46,7 +34,6 @@ bool MeasureShapeCoverage(const Bounds& window, int32_t rowsUsed, const Polygon&
     ClipPolygonToCells(clipped, box, used.originX, used.originY, used.originX + used.cols,
                        used.originY + used.rows, clipped, scratch, scratchBounds);
     if (clipped.empty()) return false;
-    ClampToCells(clipped, used);
     box = BoundingBox(clipped);  // the chain's record may be wider than the clipped polygon
     measured = &clipped;
   }
