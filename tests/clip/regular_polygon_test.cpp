@@ -10,8 +10,12 @@
 
 #include "curves/flatten.h"
 #include "support/area_oracle.h"
+#include "support/shapes.h"
 
 namespace {
+
+using pintovel::testing::EllipsePath;
+using pintovel::testing::StraightPath;
 
 using pintovel::BezierPath;
 using pintovel::InOutArg;
@@ -82,30 +86,6 @@ InOutArg<T> SuppliedWorkingArg(T& target, T& working) {
 }
 
 // ---- Outlines --------------------------------------------------------------------------------
-
-// The closed outline through `corners` with one straight cubic per side, control points at the
-// side's ends: it flattens to each corner twice in a row, then the first corner again.
-BezierPath StraightPath(const std::vector<Point>& corners) {
-  BezierPath path{corners[0]};
-  for (size_t i = 0; i < corners.size(); ++i) {
-    const Point& a = corners[i];
-    const Point& b = corners[(i + 1) % corners.size()];
-    path.push_back(a);
-    path.push_back(b);
-    path.push_back(b);
-  }
-  return path;
-}
-
-// An ellipse of four cubic quarters, clockwise on screen when the y axis points down.
-BezierPath EllipsePath(double cx, double cy, double rx, double ry) {
-  const double k = 0.5522847498307936;
-  return BezierPath{{cx + rx, cy}, {cx + rx, cy + k * ry}, {cx + k * rx, cy + ry},
-                    {cx, cy + ry}, {cx - k * rx, cy + ry}, {cx - rx, cy + k * ry},
-                    {cx - rx, cy}, {cx - rx, cy - k * ry}, {cx - k * rx, cy - ry},
-                    {cx, cy - ry}, {cx + k * rx, cy - ry}, {cx + rx, cy - k * ry},
-                    {cx + rx, cy}};
-}
 
 // The square of the worked example, control points on its sides.
 BezierPath WorkedSquare() {

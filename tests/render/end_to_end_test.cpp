@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "support/area_oracle.h"
+#include "support/shapes.h"
 
 namespace {
+
+using pintovel::testing::EllipsePath;
 
 using pintovel::BezierPath;
 using pintovel::ColourTable;
@@ -46,15 +49,6 @@ constexpr int32_t kIds = 4;
 
 // Document -1..1 on both axes: sx = 80, sy = 50.
 constexpr double kMinX = -1, kMaxX = 1, kMinY = -1, kMaxY = 1;
-
-BezierPath EllipsePath(double cx, double cy, double rx, double ry) {
-  const double k = 0.5522847498307936;
-  return BezierPath{{cx + rx, cy}, {cx + rx, cy + k * ry}, {cx + k * rx, cy + ry},
-                    {cx, cy + ry}, {cx - k * rx, cy + ry}, {cx - rx, cy + k * ry},
-                    {cx - rx, cy}, {cx - rx, cy - k * ry}, {cx - k * rx, cy - ry},
-                    {cx, cy - ry}, {cx + k * rx, cy - ry}, {cx + rx, cy - k * ry},
-                    {cx + rx, cy}};
-}
 
 // The rectangle [x0, x1] x [y0, y1], one straight cubic per side.
 BezierPath RectPath(double x0, double y0, double x1, double y1) {

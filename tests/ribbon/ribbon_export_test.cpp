@@ -18,8 +18,13 @@
 #include "curves/flatten.h"
 #include "support/area_oracle.h"
 #include "support/recording_host.h"
+#include "support/shapes.h"
 
 namespace {
+
+using pintovel::testing::EllipsePath;
+using pintovel::testing::RectPath;
+using pintovel::testing::StraightPath;
 
 using pintovel::BezierPath;
 using pintovel::FrontMask;
@@ -38,35 +43,6 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 const std::u16string kPrefix = u"撇丝生成...";
 
 // ---- Shapes ----------------------------------------------------------------------------------
-
-// The closed outline through `corners`, one straight cubic per side with its control points at
-// the side's ends.
-BezierPath StraightPath(const std::vector<Point>& corners) {
-  BezierPath path{corners[0]};
-  for (size_t i = 0; i < corners.size(); ++i) {
-    const Point& a = corners[i];
-    const Point& b = corners[(i + 1) % corners.size()];
-    path.push_back(a);
-    path.push_back(b);
-    path.push_back(b);
-  }
-  return path;
-}
-
-// The rectangle [x0, x1] x [y0, y1], clockwise on screen (positive coverage).
-BezierPath RectPath(double x0, double y0, double x1, double y1) {
-  return StraightPath({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
-}
-
-// An ellipse of four cubic quarters, clockwise on screen.
-BezierPath EllipsePath(double cx, double cy, double rx, double ry) {
-  const double k = 0.5522847498307936;
-  return BezierPath{{cx + rx, cy}, {cx + rx, cy + k * ry}, {cx + k * rx, cy + ry},
-                    {cx, cy + ry}, {cx - k * rx, cy + ry}, {cx - rx, cy + k * ry},
-                    {cx - rx, cy}, {cx - rx, cy - k * ry}, {cx - k * rx, cy - ry},
-                    {cx, cy - ry}, {cx + k * rx, cy - ry}, {cx + rx, cy - k * ry},
-                    {cx + rx, cy}};
-}
 
 RibbonShape Shape(int16_t id, BezierPath outline, FrontMask front = FrontMask(8, false)) {
   RibbonShape shape;
