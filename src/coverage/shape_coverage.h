@@ -10,10 +10,11 @@
 namespace pintovel {
 
 // Fills `grid` with the coverage of `outline` over the cells it touches among the window's
-// columns and its first `rowsUsed` rows (the rows that hold lists). Values are those of a
-// whole-window kernel run; every cell outside the grid is zero up to rounding. The part of the
-// outline outside those cells is clipped away first, which leaves the winding-weighted area
-// inside them unchanged.
+// columns and its first `rowsUsed` rows (the rows that hold lists). For an outline inside
+// those cells the values are those of a whole-window kernel run; every cell outside the grid
+// is zero up to rounding. An outline reaching beyond them is clipped first (in coordinates
+// relative to the window, so far windows keep their accuracy), which leaves the
+// winding-weighted area inside unchanged.
 // Returns false, leaving `grid` empty, when the outline touches no cell.
 // Requires: window edges representable as int32 cells; finite vertices within the accepted
 // coordinate range.
