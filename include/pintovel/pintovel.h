@@ -123,7 +123,8 @@ struct OwnerMap {
 // your own: the library then changes it in place, creates and releases nothing, and leaves
 // `release` alone. Hooks are declared with PINTOVEL_HOOK_CALL. A record without a `commit`, or
 // with neither `working` nor `target`, cannot be handed back: such a call returns false at once
-// and calls no hook.
+// and calls no hook. A commit hook must call `release` before anything in it can throw: the
+// library cannot tell whether a throwing hook released the copy, so it leaves it alone.
 template <class T>
 struct InOutArg {
 #if defined(__GNUC__) && defined(_WIN32) && defined(__i386__)
