@@ -5,9 +5,9 @@
 #   tools/run-fuzzers.sh [SECONDS] [TARGET...]
 #
 # SECONDS is the time per target (default 60). TARGETs are among coverage, drawing, outlines
-# and ribbon (default: all). Fails on the first target that reports a crash, a leak, a timeout
-# or a broken check; the input that caused it is left as build/fuzz/findings/<target>/crash-*
-# (or leak-*, timeout-*, oom-*). Inputs that found new coverage go to build/fuzz/corpus/<target>;
+# and ribbon (default: all). Runs every target and fails if any reports a crash, a leak, a
+# timeout or a broken check; the input that caused it is left as
+# build/fuzz/findings/<target>/crash-* (or leak-*, timeout-*, oom-*). Inputs that found new coverage go to build/fuzz/corpus/<target>;
 # the committed seeds are never changed.
 #
 # Environment: PINTOVEL_FUZZ_BUILD_DIR (default build/fuzz), PINTOVEL_FUZZ_JOBS (build jobs,
@@ -44,7 +44,7 @@ cmake --build "$build" --target pintovel_fuzzers -j "$jobs"
 
 status=0
 for target in "${targets[@]}"; do
-  exe="$build/tests/fuzz/fuzz_$target"
+  exe="$build/tests/fuzz/${target}_fuzzer"
   seeds="$root/tests/fuzz/corpus/$target"
   corpus="$build/corpus/$target"
   findings="$build/findings/$target"
@@ -53,21 +53,21 @@ for target in "${targets[@]}"; do
     exit 2
   fi
   mkdir -p "$corpus" "$findings"
-  echo "=== fuzz_$target: ${seconds} s"
+  echo "=== ${target}_fuzzer: ${seconds} s"
   # -rss_limit_mb bounds a run well below the machine's memory; -timeout flags an input that
   # runs for more than 10 s as a hang.
   if ! ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:allocator_may_return_null=0" \
        UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
        "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-         -artifact_prefix="$findings/" "$corpus" "$seeds" 2>"$build/fuzz_$target.log"; then
-    echo "=== fuzz_$target FAILED; last lines of $build/fuzz_$target.log:" >&2
-    tail -n 60 "$build/fuzz_$target.log" >&2
+         -artifact_prefix="$findings/" "$corpus" "$seeds" 2>"$build/${target}_fuzzer.log"; then
+    echo "=== ${target}_fuzzer FAILED; last lines of $build/${target}_fuzzer.log:" >&2
+    tail -n 60 "$build/${target}_fuzzer.log" >&2
     ls -1 "$findings" >&2 || true
     status=1
-    break
+    continue
   fi
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' \
-    "$build/fuzz_$target.log" || true
-  echo "=== fuzz_$target: no finding"
+    "$build/${target}_fuzzer.log" || true
+  echo "=== ${target}_fuzzer: no finding"
 done
 exit "$status"

@@ -26,7 +26,7 @@ namespace {
 struct Image {
   std::unique_ptr<uint8_t[]> bytes;
   size_t size = 0;
-  bool exact = false;  // width * height * 4 bytes; else a small stand-in or null
+  bool exact = false;     // width * height * 4 bytes; else a small stand-in or null
   bool tooLarge = false;  // a valid size beyond what a fuzz run should allocate: not called
 };
 
@@ -112,7 +112,8 @@ void FuzzOnDraw(FuzzInput& in, int hostile) {
     for (size_t k = 0; k < n; ++k) {
       const int32_t id = in.MakeId(static_cast<int32_t>(ids), hostile);
       pixels[p].push_back(PixelWeight{id, in.Weight(hostile)});
-      if (p < needed) idsInTable = idsInTable && id >= 0 && static_cast<size_t>(id) < colours.size();
+      if (p < needed)
+        idsInTable = idsInTable && id >= 0 && static_cast<size_t>(id) < colours.size();
     }
   }
   const std::vector<uint8_t> before(image.bytes.get(), image.bytes.get() + image.size);
@@ -122,8 +123,8 @@ void FuzzOnDraw(FuzzInput& in, int hostile) {
   const bool nothingToDo = width <= 0 || height <= 0;
   Tally::Note(ok ? "OnDraw true" : "OnDraw false");
   if (!ok || nothingToDo || !small) {
-    FUZZ_CHECK(Same(before, image),
-               "OnDraw (%d x %d, result %d) changed the image", width, height, ok);
+    FUZZ_CHECK(Same(before, image), "OnDraw (%d x %d, result %d) changed the image", width, height,
+               ok);
     FUZZ_CHECK(ok || !(small && lists >= needed && idsInTable),
                "OnDraw refused a %d x %d image within its preconditions", width, height);
     FUZZ_CHECK(ok || !nothingToDo, "OnDraw returned false for a %d x %d image", width, height);
@@ -137,9 +138,8 @@ void FuzzOnDraw(FuzzInput& in, int hostile) {
     const uint8_t* got = image.bytes.get() + 4 * p;
     FUZZ_CHECK(got[3] == 0, "pixel %zu: byte 3 is %u", p, got[3]);
     if (!ExpectedPixel(pixels[p], colours, before.data() + 4 * p, expected)) continue;
-    FUZZ_CHECK(std::memcmp(got, expected, 4) == 0,
-               "pixel %zu: %u %u %u, expected %u %u %u", p, got[0], got[1], got[2], expected[0],
-               expected[1], expected[2]);
+    FUZZ_CHECK(std::memcmp(got, expected, 4) == 0, "pixel %zu: %u %u %u, expected %u %u %u", p,
+               got[0], got[1], got[2], expected[0], expected[1], expected[2]);
   }
 }
 
@@ -172,7 +172,10 @@ Shapes MakeShapes(FuzzInput& in, int32_t width, int32_t height, int hostile) {
   s.colours = MakeColours(in, static_cast<size_t>(ids), hostile);
   s.valid = s.valid && s.colours.size() >= static_cast<size_t>(ids);
   if (n > 0 && in.Chance(hostile / 2)) {
-    if (in.Bool()) s.outlines.pop_back(); else s.ids.pop_back();
+    if (in.Bool())
+      s.outlines.pop_back();
+    else
+      s.ids.pop_back();
     s.valid = false;
     s.plausible = false;
   }
@@ -187,18 +190,17 @@ void FuzzAllShapeDraw(FuzzInput& in, int hostile) {
   if (image.tooLarge) return;
   const std::vector<uint8_t> before(image.bytes.get(), image.bytes.get() + image.size);
 
-  const bool ok = AllShapeDraw(&s.fronts, &s.outlines, &s.ids, &s.colours, width, height,
-                               image.bytes.get());
+  const bool ok =
+      AllShapeDraw(&s.fronts, &s.outlines, &s.ids, &s.colours, width, height, image.bytes.get());
 
   if (!image.exact) {
-    FUZZ_CHECK(Same(before, image),
-               "AllShapeDraw (%d x %d) wrote to a stand-in image", width, height);
+    FUZZ_CHECK(Same(before, image), "AllShapeDraw (%d x %d) wrote to a stand-in image", width,
+               height);
     FUZZ_CHECK(!ok, "AllShapeDraw accepted a %d x %d image", width, height);
     return;
   }
   if (!ok) {
-    FUZZ_CHECK(Same(before, image),
-               "a false AllShapeDraw changed the image");
+    FUZZ_CHECK(Same(before, image), "a false AllShapeDraw changed the image");
     FUZZ_CHECK(!s.valid, "AllShapeDraw refused shapes within every precondition");
   }
   // The incremental road on the same input.
@@ -215,8 +217,7 @@ void FuzzAllShapeDraw(FuzzInput& in, int hostile) {
   FUZZ_CHECK(ok == drawn, "AllShapeDraw returned %d, the incremental road %d (create %d)", ok,
              drawn, created);
   if (ok) {
-    FUZZ_CHECK(Same(road, image),
-               "AllShapeDraw and the incremental road drew different images");
+    FUZZ_CHECK(Same(road, image), "AllShapeDraw and the incremental road drew different images");
   }
 }
 
@@ -266,8 +267,8 @@ void FuzzQuickly(FuzzInput& in, int hostile) {
                                        image.bytes.get());
 
   if (!ok || !image.exact) {
-    FUZZ_CHECK(Same(before, image),
-               "AllShapeDraw_Quickly (%d x %d, result %d) changed the image", width, height, ok);
+    FUZZ_CHECK(Same(before, image), "AllShapeDraw_Quickly (%d x %d, result %d) changed the image",
+               width, height, ok);
   }
   if (!image.exact) {
     FUZZ_CHECK(!ok, "AllShapeDraw_Quickly accepted a %d x %d image", width, height);
@@ -288,7 +289,8 @@ void FuzzQuickly(FuzzInput& in, int hostile) {
     for (size_t p = 0; p < owners.size(); ++p) {
       const uint8_t* got = image.bytes.get() + 4 * p;
       if (owners[p] < 0) {
-        FUZZ_CHECK(std::memcmp(got, before.data() + 4 * p, 4) == 0, "pixel %zu has no owner but changed", p);
+        FUZZ_CHECK(std::memcmp(got, before.data() + 4 * p, 4) == 0,
+                   "pixel %zu has no owner but changed", p);
       } else {
         FUZZ_CHECK(std::memcmp(got, &s.colours[static_cast<size_t>(owners[p])], 4) == 0,
                    "pixel %zu does not hold the colour of its owner %d", p, owners[p]);
@@ -318,9 +320,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzInput in(bytes, size);
   const int hostile = in.Chance(25) ? in.Int(1, 30) : 0;
   switch (in.Int(0, 2)) {
-    case 0: FuzzOnDraw(in, hostile); break;
-    case 1: FuzzAllShapeDraw(in, hostile); break;
-    default: FuzzQuickly(in, hostile); break;
+    case 0:
+      FuzzOnDraw(in, hostile);
+      break;
+    case 1:
+      FuzzAllShapeDraw(in, hostile);
+      break;
+    default:
+      FuzzQuickly(in, hostile);
+      break;
   }
   return 0;
 }

@@ -22,16 +22,15 @@
 
 // A broken property: report it, print the decoded input (when the target has said how), and
 // abort, which libFuzzer records as a crash with its input.
-#define FUZZ_CHECK(condition, ...)                                                 \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n  ", __FILE__, __LINE__,      \
-                   #condition);                                                    \
-      std::fprintf(stderr, __VA_ARGS__);                                           \
-      std::fprintf(stderr, "\n");                                                  \
-      if (::pintovel::fuzz::describeInput != nullptr) ::pintovel::fuzz::describeInput(); \
-      std::abort();                                                                \
-    }                                                                              \
+#define FUZZ_CHECK(condition, ...)                                                         \
+  do {                                                                                     \
+    if (!(condition)) {                                                                    \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n  ", __FILE__, __LINE__, #condition); \
+      std::fprintf(stderr, __VA_ARGS__);                                                   \
+      std::fprintf(stderr, "\n");                                                          \
+      if (::pintovel::fuzz::describeInput != nullptr) ::pintovel::fuzz::describeInput();   \
+      std::abort();                                                                        \
+    }                                                                                      \
   } while (false)
 
 namespace pintovel::fuzz {
@@ -51,7 +50,8 @@ class Tally {
  private:
   Tally() : enabled_(std::getenv("PINTOVEL_FUZZ_STATS") != nullptr) {}
   ~Tally() {
-    for (const auto& [what, count] : counts_) std::fprintf(stderr, "tally: %-40s %ld\n", what.c_str(), count);
+    for (const auto& [what, count] : counts_)
+      std::fprintf(stderr, "tally: %-40s %ld\n", what.c_str(), count);
   }
   bool enabled_;
   std::map<std::string, long> counts_;
@@ -70,12 +70,22 @@ class FuzzInput {
  public:
   FuzzInput(const uint8_t* data, size_t size) : fdp_(data, size) {}
 
-  bool Bool() { return fdp_.ConsumeBool(); }
+  bool Bool() {
+    return fdp_.ConsumeBool();
+  }
   // True in about `percent` of the draws.
-  bool Chance(int percent) { return fdp_.ConsumeIntegralInRange<int>(0, 99) < percent; }
-  int Int(int lo, int hi) { return fdp_.ConsumeIntegralInRange<int>(lo, hi); }
-  size_t Count(size_t max) { return fdp_.ConsumeIntegralInRange<size_t>(0, max); }
-  bool Exhausted() { return fdp_.remaining_bytes() == 0; }
+  bool Chance(int percent) {
+    return fdp_.ConsumeIntegralInRange<int>(0, 99) < percent;
+  }
+  int Int(int lo, int hi) {
+    return fdp_.ConsumeIntegralInRange<int>(lo, hi);
+  }
+  size_t Count(size_t max) {
+    return fdp_.ConsumeIntegralInRange<size_t>(0, max);
+  }
+  bool Exhausted() {
+    return fdp_.remaining_bytes() == 0;
+  }
 
   double RawDouble() {
     uint64_t bits = fdp_.ConsumeIntegral<uint64_t>();
@@ -92,7 +102,7 @@ class FuzzInput {
         -kInf,
         1e300,
         -1e300,
-        1e100,   // the largest accepted magnitude
+        1e100,  // the largest accepted magnitude
         -1e100,
         1.0000000000000002e100,  // just beyond it
         std::numeric_limits<double>::denorm_min(),
@@ -120,7 +130,8 @@ class FuzzInput {
     if (kind < 35) return Int(-2, whole);  // on a pixel line
     if (kind < 42) {
       // Within the snapping tolerance of a line, or just outside it.
-      static const double kOffsets[] = {1e-10, -1e-10, 9e-10, -9e-10, 1.1e-9, -1.1e-9, 1e-13, -1e-13};
+      static const double kOffsets[] = {1e-10,  -1e-10,  9e-10, -9e-10,
+                                        1.1e-9, -1.1e-9, 1e-13, -1e-13};
       return Int(-2, whole) + kOffsets[Count(7)];
     }
     if (kind < 46) return Int(-4 * whole, 5 * whole) / 4.0;  // far outside sometimes
@@ -136,9 +147,19 @@ class FuzzInput {
   // An image or data size: mostly 0 .. max, sometimes hostile.
   int32_t Size(int32_t max, int hostilePercent) {
     if (Chance(hostilePercent)) {
-      static const int32_t kSizes[] = {-1, -2, -64, std::numeric_limits<int32_t>::min(),
-                                       std::numeric_limits<int32_t>::max(), 65536, 46341, 1 << 30,
-                                       16384, 8192, 8193, 1 << 20, (1 << 20) + 1};
+      static const int32_t kSizes[] = {-1,
+                                       -2,
+                                       -64,
+                                       std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max(),
+                                       65536,
+                                       46341,
+                                       1 << 30,
+                                       16384,
+                                       8192,
+                                       8193,
+                                       1 << 20,
+                                       (1 << 20) + 1};
       return kSizes[Count(sizeof kSizes / sizeof kSizes[0] - 1)];
     }
     return Int(0, max);
@@ -163,7 +184,8 @@ class FuzzInput {
         polygon.push_back(polygon.back());  // a repeated vertex
         continue;
       }
-      polygon.push_back(Point{Coordinate(width, hostilePercent), Coordinate(height, hostilePercent)});
+      polygon.push_back(
+          Point{Coordinate(width, hostilePercent), Coordinate(height, hostilePercent)});
     }
     return polygon;
   }
@@ -194,14 +216,17 @@ class FuzzInput {
   // A shape id below `ids`, or sometimes one outside every table.
   int32_t MakeId(int32_t ids, int hostilePercent) {
     if (Chance(hostilePercent)) {
-      static const int32_t kIds[] = {-1, -2, std::numeric_limits<int32_t>::min(),
-                                     std::numeric_limits<int32_t>::max(), 64, 1000};
+      static const int32_t kIds[] = {
+          -1, -2,  std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+          64, 1000};
       return Chance(50) ? ids : kIds[Count(sizeof kIds / sizeof kIds[0] - 1)];
     }
     return ids <= 0 ? 0 : Int(0, ids - 1);
   }
 
-  uint32_t Colour() { return fdp_.ConsumeIntegral<uint32_t>(); }
+  uint32_t Colour() {
+    return fdp_.ConsumeIntegral<uint32_t>();
+  }
 
  private:
   FuzzedDataProvider fdp_;

@@ -59,7 +59,8 @@ Verdict Judge(const std::vector<BezierPath>& paths, const Rectangle& r, int32_t 
     return Verdict::kRefused;
   }
   const Mapping m = MappingOf(r, width, height);
-  if (!std::isfinite(m.sx) || !std::isfinite(m.ox) || !std::isfinite(m.sy) || !std::isfinite(m.oy)) {
+  if (!std::isfinite(m.sx) || !std::isfinite(m.ox) || !std::isfinite(m.sy) ||
+      !std::isfinite(m.oy)) {
     return Verdict::kRefused;
   }
   Verdict verdict = Verdict::kAccepted;
@@ -82,11 +83,12 @@ Verdict Judge(const std::vector<BezierPath>& paths, const Rectangle& r, int32_t 
   return verdict;
 }
 
-void CheckPolygon(const Polygon& polygon, const BezierPath& path, const Rectangle& r,
-                  int32_t width, int32_t height) {
+void CheckPolygon(const Polygon& polygon, const BezierPath& path, const Rectangle& r, int32_t width,
+                  int32_t height) {
   const size_t segments = WholeSegments(path);
   if (segments == 0) {
-    FUZZ_CHECK(polygon.empty(), "a path of %zu points gave %zu vertices", path.size(), polygon.size());
+    FUZZ_CHECK(polygon.empty(), "a path of %zu points gave %zu vertices", path.size(),
+               polygon.size());
     return;
   }
   FUZZ_CHECK(polygon.size() <= 5 * 1001 * segments + 8, "%zu segments gave %zu vertices", segments,
@@ -102,8 +104,8 @@ void CheckPolygon(const Polygon& polygon, const BezierPath& path, const Rectangl
   // unit cell after scaling the image onto it.
   Polygon flattened;
   FlattenPath(path, flattened);
-  FUZZ_CHECK(flattened.size() <= 1001 * segments, "%zu segments flattened to %zu points",
-             segments, flattened.size());
+  FUZZ_CHECK(flattened.size() <= 1001 * segments, "%zu segments flattened to %zu points", segments,
+             flattened.size());
   const Mapping m = MappingOf(r, width, height);
   Polygon scaled;
   double extent = 0.0;
@@ -199,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       return 0;
     }
     FUZZ_CHECK(verdict != Verdict::kRefused, "RegularPolygons accepted unusable input");
-    FUZZ_CHECK(target.size() == paths.size(), "%zu polygons for %zu paths", target.size(), paths.size());
+    FUZZ_CHECK(target.size() == paths.size(), "%zu polygons for %zu paths", target.size(),
+               paths.size());
     for (size_t i = 0; i < paths.size(); ++i) CheckPolygon(target[i], paths[i], r, width, height);
     return 0;
   }

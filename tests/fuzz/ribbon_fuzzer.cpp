@@ -34,7 +34,10 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
  public:
   CheckingHost(int32_t width, int32_t height, std::vector<std::pair<int32_t, int32_t>> enabled,
                std::set<int32_t> shapeIds)
-      : width_(width), height_(height), enabled_(std::move(enabled)), shapeIds_(std::move(shapeIds)) {
+      : width_(width),
+        height_(height),
+        enabled_(std::move(enabled)),
+        shapeIds_(std::move(shapeIds)) {
     const int64_t pixels = int64_t(width) * height;
     rowsPerBand_ = pixels > 1000000 ? std::max<int32_t>(1, 1000000 / width) : height;
   }
@@ -43,15 +46,31 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
     return RibbonHost{static_cast<RibbonCanvas*>(this), static_cast<RibbonAllocator*>(this),
                       static_cast<RibbonProgress*>(this)};
   }
-  void ReturnNoBuffer() { returnNull_ = true; }
-  void ThrowAtCall(int n) { throwAt_ = n; }
+  void ReturnNoBuffer() {
+    returnNull_ = true;
+  }
+  void ThrowAtCall(int n) {
+    throwAt_ = n;
+  }
 
-  int calls() const { return calls_; }
-  const char* lastCall() const { return lastCall_; }
-  bool allocated() const { return buffer_ != nullptr; }
-  int frees() const { return frees_; }
-  bool allBandsDone() const { return reported_ && nextTop_ >= height_; }
-  int bandsDone() const { return bands_; }
+  int calls() const {
+    return calls_;
+  }
+  const char* lastCall() const {
+    return lastCall_;
+  }
+  bool allocated() const {
+    return buffer_ != nullptr;
+  }
+  int frees() const {
+    return frees_;
+  }
+  bool allBandsDone() const {
+    return reported_ && nextTop_ >= height_;
+  }
+  int bandsDone() const {
+    return bands_;
+  }
 
   int32_t GetWidth() override {
     Enter("GetWidth");
@@ -100,19 +119,20 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
     FUZZ_CHECK(layer == value, "PutMask %zu: layer %d, expected %d (id %d)", nextMask_, layer,
                value, id);
     const int32_t bottom = std::min<int64_t>(int64_t(nextTop_) + rowsPerBand_, height_);
-    FUZZ_CHECK(rect->left == 0 && rect->top == nextTop_ && rect->right == width_ &&
-                   rect->bottom == bottom,
-               "band {%d, %d, %d, %d}, expected {0, %d, %d, %d}", rect->left, rect->top,
-               rect->right, rect->bottom, nextTop_, width_, bottom);
-    const size_t bytes = static_cast<size_t>(rect->bottom - rect->top) * static_cast<size_t>(width_);
+    FUZZ_CHECK(
+        rect->left == 0 && rect->top == nextTop_ && rect->right == width_ && rect->bottom == bottom,
+        "band {%d, %d, %d, %d}, expected {0, %d, %d, %d}", rect->left, rect->top, rect->right,
+        rect->bottom, nextTop_, width_, bottom);
+    const size_t bytes =
+        static_cast<size_t>(rect->bottom - rect->top) * static_cast<size_t>(width_);
     FUZZ_CHECK(bytes <= static_cast<size_t>(size_), "a band of %zu bytes in a %d-byte buffer",
                bytes, size_);
     const bool carried = shapeIds_.count(id) > 0;
     unsigned sum = 0;
     for (size_t p = 0; p < bytes; ++p) {
       sum += mask[p];  // reads every byte of the band: AddressSanitizer checks the extent
-      FUZZ_CHECK(carried || mask[p] == 255, "mask of id %d, which no shape has: byte %zu is %u",
-                 id, p, mask[p]);
+      FUZZ_CHECK(carried || mask[p] == 255, "mask of id %d, which no shape has: byte %zu is %u", id,
+                 p, mask[p]);
     }
     (void)sum;
     ++nextMask_;
@@ -206,7 +226,7 @@ void SizeOfImage(FuzzInput& in, int32_t& width, int32_t& height) {
   } else {
     // Sizes to refuse, and empty ones.
     static const int32_t kSizes[][2] = {
-        {-1, 5},     {5, -1},           {0, 5},      {0, 0},        {7, 0},
+        {-1, 5},        {5, -1},        {0, 5},         {0, 0},         {7, 0},
         {46341, 46341}, {INT32_MAX, 2}, {INT32_MIN, 1}, {65536, 32768}, {1000000, 0},
         {1048577, 1},   {1048577, 0},   {INT32_MAX, 0}, {1048576, 1},
     };
@@ -294,8 +314,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
              throwAt);
   if (SizeIsRefused(width, height)) {
     Tally::Note("size refused");
-    FUZZ_CHECK(!ok && host.calls() == 2, "a %d x %d image: result %d after %d calls", width,
-               height, ok, host.calls());
+    FUZZ_CHECK(!ok && host.calls() == 2, "a %d x %d image: result %d after %d calls", width, height,
+               ok, host.calls());
     return 0;
   }
   if (!finite) {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <new>
 #if defined(_WIN32)
-#include <malloc.h>
+#  include <malloc.h>
 #endif
 
 namespace pintovel::testing {
@@ -162,8 +162,12 @@ using pintovel::testing::Allocate;
 using pintovel::testing::Release;
 using pintovel::testing::ReleaseAligned;
 
-void* operator new(std::size_t size) { return Allocate(size, 0, false); }
-void* operator new[](std::size_t size) { return Allocate(size, 0, false); }
+void* operator new(std::size_t size) {
+  return Allocate(size, 0, false);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size, 0, false);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return Allocate(size, 0, true);
@@ -199,15 +203,39 @@ void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&
   }
 }
 
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { Release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { Release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { ReleaseAligned(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { ReleaseAligned(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { ReleaseAligned(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { ReleaseAligned(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { ReleaseAligned(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { ReleaseAligned(p); }
+void operator delete(void* p) noexcept {
+  Release(p);
+}
+void operator delete[](void* p) noexcept {
+  Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  Release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  Release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  Release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  Release(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  ReleaseAligned(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  ReleaseAligned(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  ReleaseAligned(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  ReleaseAligned(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  ReleaseAligned(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  ReleaseAligned(p);
+}

@@ -165,7 +165,8 @@ bool OneOutline(InOutArg<Polygon> arg) {
 
 TEST(HostExceptions, CommitThatReleasesThenThrowsLeavesNothingBehind) {
   PixelData data = SmallData();
-  EXPECT_EQ(LeftAfterThrowingCommit<PixelData>(data, &ReleaseThenThrow<PixelData>, &UpdateSquare), 0u);
+  EXPECT_EQ(LeftAfterThrowingCommit<PixelData>(data, &ReleaseThenThrow<PixelData>, &UpdateSquare),
+            0u);
   Polygon polygon;
   EXPECT_EQ(LeftAfterThrowingCommit<Polygon>(polygon, &ReleaseThenThrow<Polygon>, &OneOutline), 0u);
 }
@@ -174,7 +175,8 @@ TEST(HostExceptions, CommitThatThrowsBeforeReleasingLeavesNoWorkingCopy) {
   GTEST_SKIP() << "known fault: a commit hook that throws before it calls release leaves the "
                   "library's working copy allocated";
   PixelData data = SmallData();
-  EXPECT_EQ(LeftAfterThrowingCommit<PixelData>(data, &ThrowingCommit<PixelData>, &UpdateSquare), 0u);
+  EXPECT_EQ(LeftAfterThrowingCommit<PixelData>(data, &ThrowingCommit<PixelData>, &UpdateSquare),
+            0u);
   Polygon polygon;
   EXPECT_EQ(LeftAfterThrowingCommit<Polygon>(polygon, &ThrowingCommit<Polygon>, &OneOutline), 0u);
 }

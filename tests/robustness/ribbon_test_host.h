@@ -54,14 +54,28 @@ class TestRibbonHost final : public RibbonCanvas, public RibbonAllocator, public
                       static_cast<RibbonProgress*>(this)};
   }
   // Call number n (from 1) throws HostError once it has been logged; 0 means never.
-  void ThrowAtCall(int n) { throwAt_ = n; }
+  void ThrowAtCall(int n) {
+    throwAt_ = n;
+  }
 
-  const std::vector<RibbonEvent>& events() const { return events_; }
-  bool allocated() const { return buffer_ != nullptr; }
-  int frees() const { return frees_; }
-  bool freedTheBuffer() const { return freedTheBuffer_; }
-  bool callAfterFree() const { return callAfterFree_; }
-  bool maskOutsideBuffer() const { return maskOutsideBuffer_; }
+  const std::vector<RibbonEvent>& events() const {
+    return events_;
+  }
+  bool allocated() const {
+    return buffer_ != nullptr;
+  }
+  int frees() const {
+    return frees_;
+  }
+  bool freedTheBuffer() const {
+    return freedTheBuffer_;
+  }
+  bool callAfterFree() const {
+    return callAfterFree_;
+  }
+  bool maskOutsideBuffer() const {
+    return maskOutsideBuffer_;
+  }
 
   int32_t GetWidth() override {
     HostScope host;
@@ -94,7 +108,8 @@ class TestRibbonHost final : public RibbonCanvas, public RibbonAllocator, public
     RibbonEvent e{"PutMask"};
     e.layer = layer;
     e.rect = *rect;
-    const size_t bytes = static_cast<size_t>(rect->bottom - rect->top) * static_cast<size_t>(rect->right);
+    const size_t bytes =
+        static_cast<size_t>(rect->bottom - rect->top) * static_cast<size_t>(rect->right);
     if (mask != buffer_ || bytes > static_cast<size_t>(size_)) {
       maskOutsideBuffer_ = true;
     } else {
