@@ -30,12 +30,6 @@ using testing::CountsFor;
 constexpr double kOracleTolerance = 1e-11;
 constexpr double kSnappedTolerance = 4e-9;
 
-// Known fault, FarWindowClipPrecision in tests/robustness: the clip computes its crossings in
-// absolute coordinates, so far from the origin a clipped shape is off by a share of a unit in
-// the last place of its coordinates (1.1e-8 at 1.85e9). Allowed here, for clipped outlines only,
-// until the clip works relative to the window; remove this allowance with the fix.
-constexpr double kFarClipAllowancePerUnit = 2.3e-16;
-
 struct Scenario {
   PixelData data;
   Bounds window{};
@@ -151,9 +145,7 @@ void CheckAgainstOracle(const PixelData& data, const Bounds& window, const Polyg
   for (const Point& v : outline) {
     clipped = clipped || v.x < originX || v.x > right || v.y < originY || v.y > bottom;
   }
-  const double magnitude = std::fmax(std::fabs(double(originX)), std::fabs(double(originY))) + 64;
-  const double tolerance =
-      clipped ? kSnappedTolerance + kFarClipAllowancePerUnit * magnitude : kOracleTolerance;
+  const double tolerance = clipped ? kSnappedTolerance : kOracleTolerance;
   const size_t lists = static_cast<size_t>(data.width) * static_cast<size_t>(data.height);
   for (size_t p = 0; p < lists; ++p) {
     const int32_t cx = originX + static_cast<int32_t>(p % static_cast<size_t>(data.width));
