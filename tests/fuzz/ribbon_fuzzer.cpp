@@ -9,7 +9,11 @@
 // - bands tile the image rows exactly once, each at most 1,000,000 pixels (one row when a row
 //   alone is wider);
 // - Free once, with the buffer, and no call after it;
-// - masks of ids that no shape carries are all 255.
+// - masks of ids that no shape carries are all 255;
+// - a single shape at plausible coordinates: every byte of its id's masks, in every band, is
+//   255 - (255 * w + 0.5 truncated), w being the exact area of the pixel under the flattened
+//   outline (weights as a fold on empty lists gives them: nothing below 1e-9, 1 above
+//   0.999999999); bytes whose value a rounding of 1e-6 could change are not compared.
 // After the call: Free was called whenever a buffer was handed out, also when an exception left
 // the call; the result is false only for the documented reasons.
 #include <pintovel/pintovel.h>
@@ -21,7 +25,9 @@
 #include <set>
 #include <string>
 
+#include "curves/flatten.h"
 #include "fuzz/fuzz_input.h"
+#include "support/area_oracle.h"
 
 namespace pintovel::fuzz {
 namespace {
@@ -48,6 +54,20 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
   }
   void ReturnNoBuffer() {
     returnNull_ = true;
+  }
+  // Compare the masks of `id` with the exact areas of `outline` (flattened, pixel units) within
+  // the cells [x0, x1) x [y0, y1); every other byte must be 255.
+  void CompareWithOracle(int32_t id, const Polygon* outline, int32_t x0, int32_t y0, int32_t x1,
+                         int32_t y1) {
+    oracleId_ = id;
+    oracle_ = outline;
+    box_[0] = x0;
+    box_[1] = y0;
+    box_[2] = x1;
+    box_[3] = y1;
+  }
+  int oracleMasks() const {
+    return oracleMasks_;
   }
   void ThrowAtCall(int n) {
     throwAt_ = n;
@@ -135,6 +155,7 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
                  p, mask[p]);
     }
     (void)sum;
+    if (oracle_ != nullptr && id == oracleId_) CheckMask(mask, rect->top, rect->bottom);
     ++nextMask_;
     MaybeThrow();
   }
@@ -184,6 +205,26 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
     FUZZ_CHECK(frees_ == 0, "%s after Free", name);
     FUZZ_CHECK(!nulled_, "%s after Allocate returned no buffer", name);
   }
+  void CheckMask(const uint8_t* mask, int32_t top, int32_t bottom) {
+    ++oracleMasks_;
+    for (int32_t y = top; y < bottom; ++y) {
+      for (int32_t x = 0; x < width_; ++x) {
+        const uint8_t got = mask[static_cast<size_t>(y - top) * width_ + x];
+        if (x < box_[0] || x >= box_[2] || y < box_[1] || y >= box_[3]) {
+          FUZZ_CHECK(got == 255, "pixel (%d, %d) outside the outline's box: byte %u", x, y, got);
+          continue;
+        }
+        const double cov = static_cast<double>(testing::ExactCellArea(*oracle_, x, y));
+        if (std::fabs(cov - 1e-9) < 1e-6 || std::fabs(cov - 0.999999999) < 1e-6) continue;
+        const double w = cov < 1e-9 ? 0.0 : cov > 0.999999999 ? 1.0 : cov;
+        const double t = 255.0 * w + 0.5;
+        if (std::fabs(t - std::round(t)) < 1e-6 * 255) continue;
+        const int expected = 255 - static_cast<int>(t);
+        FUZZ_CHECK(got == expected, "pixel (%d, %d): byte %u, exact area %.17g gives %d", x, y, got,
+                   cov, expected);
+      }
+    }
+  }
   void MaybeThrow() {
     if (calls_ == throwAt_) throw HostThrow{};
   }
@@ -208,6 +249,10 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
   size_t nextMask_ = 0;
   int bands_ = 0;
   double percent_ = 0.0;
+  int32_t oracleId_ = 0;
+  const Polygon* oracle_ = nullptr;
+  int32_t box_[4] = {0, 0, 0, 0};
+  int oracleMasks_ = 0;
 };
 
 void SizeOfImage(FuzzInput& in, int32_t& width, int32_t& height) {
@@ -256,7 +301,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const double extentY = height > 0 && height <= 4000 ? height : 32;
 
   const size_t idCount = static_cast<size_t>(in.Int(1, 6));
-  std::vector<RibbonShape> shapes(in.Count(5));
+  // A share of single shapes, whose masks are compared with the oracle.
+  std::vector<RibbonShape> shapes(in.Chance(30) ? 1 : in.Count(5));
   bool finite = true;
   bool idsFit = true;  // every id non-negative and inside every front mask
   std::set<int32_t> shapeIds;
@@ -278,13 +324,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     }
   }
   LayerTable layers(in.Count(8));
+  for (int32_t& layer : layers) {
+    layer = in.Chance(60) ? in.Int(1, 9) : in.Chance(hostile) ? INT32_MIN : in.Int(-2, 0);
+  }
+  if (shapes.size() == 1 && shapes[0].id >= 0 && in.Chance(80)) {
+    // Export the single shape's id.
+    const size_t id = static_cast<size_t>(shapes[0].id);
+    if (layers.size() <= id) layers.resize(id + 1, 0);
+    if (layers[id] <= 0) layers[id] = in.Int(1, 9);
+  }
   std::vector<std::pair<int32_t, int32_t>> enabled;
   for (size_t k = 0; k < layers.size(); ++k) {
-    layers[k] = in.Chance(60) ? in.Int(1, 9) : in.Chance(hostile) ? INT32_MIN : in.Int(-2, 0);
     if (layers[k] > 0) enabled.emplace_back(static_cast<int32_t>(k), layers[k]);
   }
 
   CheckingHost host(width, height, enabled, shapeIds);
+  // One shape, plausible coordinates, a box of cells small enough to measure exactly.
+  Polygon flattened;
+  if (shapes.size() == 1 && shapes[0].id >= 0 && finite && width > 0 && height > 0) {
+    FlattenPath(shapes[0].outline, flattened);
+    bool plausible = !flattened.empty();
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    for (size_t i = 0; i < flattened.size(); ++i) {
+      const Point& v = flattened[i];
+      plausible = plausible && std::fabs(v.x) < 1e4 && std::fabs(v.y) < 1e4;
+      minX = i == 0 ? v.x : std::fmin(minX, v.x);
+      maxX = i == 0 ? v.x : std::fmax(maxX, v.x);
+      minY = i == 0 ? v.y : std::fmin(minY, v.y);
+      maxY = i == 0 ? v.y : std::fmax(maxY, v.y);
+    }
+    if (plausible) {
+      const int32_t x0 = std::max(0, static_cast<int32_t>(std::floor(minX)));
+      const int32_t y0 = std::max(0, static_cast<int32_t>(std::floor(minY)));
+      const int32_t x1 = std::min(width, static_cast<int32_t>(std::ceil(maxX)) + 1);
+      const int32_t y1 = std::min(height, static_cast<int32_t>(std::ceil(maxY)) + 1);
+      const double work = double(std::max(0, x1 - x0)) * std::max(0, y1 - y0) * flattened.size();
+      if (work < 3e5) host.CompareWithOracle(shapes[0].id, &flattened, x0, y0, x1, y1);
+    }
+  }
   if (in.Chance(4)) host.ReturnNoBuffer();
   const int throwAt = in.Chance(12) ? in.Int(1, 14) : 0;
   host.ThrowAtCall(throwAt);
@@ -324,6 +401,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     return 0;
   }
   if (ok) {
+    if (host.oracleMasks() > 0) Tally::Note("masks compared with the oracle");
     Tally::Note(host.bandsDone() > 1 ? "true, several bands" : "true, one band or none");
     FUZZ_CHECK(host.allBandsDone(), "true after %d bands of a %d x %d image", host.bandsDone(),
                width, height);
