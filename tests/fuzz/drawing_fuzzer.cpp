@@ -233,7 +233,9 @@ bool ExpectedOwners(const Shapes& s, int32_t width, int32_t height, std::vector<
     for (int32_t y = 0; y < height; ++y) {
       for (int32_t x = 0; x < width; ++x) {
         const long double cov = testing::ExactCellArea(s.outlines[i], x, y);
-        if (std::fabs(static_cast<double>(cov) - 0.5) < 1e-12) return false;
+        // Clipping to the image snaps vertices within 1e-9 of a border onto it, which moves a
+        // cell's area by up to a few 1e-9: too close to call.
+        if (std::fabs(static_cast<double>(cov) - 0.5) < 4e-9) return false;
         if (cov >= 0.5L) claimed.push_back(static_cast<size_t>(y) * width + x);
       }
     }
