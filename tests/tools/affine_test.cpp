@@ -1,10 +1,9 @@
+#include "affine.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
 #include <random>
-
-#include "affine.h"
 
 namespace pintovel_render {
 namespace {
@@ -66,7 +65,7 @@ TEST(Transform, ProductMatchesApplyingInTurn) {
 
 TEST(Transform, ErrorsNameTheOffset) {
   EXPECT_EQ(ErrorOffset("spin(3)"), 0u);
-  EXPECT_EQ(ErrorOffset("translate(1 2"), 13u);   // missing ')'
+  EXPECT_EQ(ErrorOffset("translate(1 2"), 13u);        // missing ')'
   EXPECT_EQ(ErrorOffset("scale(1) rotate(1 2)"), 9u);  // rotate takes 1 or 3 numbers
   EXPECT_EQ(ErrorOffset("scale(1,)"), 8u);
   EXPECT_EQ(ErrorOffset("scale(x)"), 6u);

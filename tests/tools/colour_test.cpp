@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "colour.h"
+
+#include <gtest/gtest.h>
 
 namespace pintovel_render {
 namespace {

@@ -1,9 +1,9 @@
+#include "elliptic_arc.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
-
-#include "elliptic_arc.h"
 
 namespace pintovel_render {
 namespace {
@@ -19,7 +19,9 @@ Point ToUnitFrame(const CentreArc& arc, Point p) {
   return {(c * d.x + s * d.y) / arc.rx, (-s * d.x + c * d.y) / arc.ry};
 }
 
-double Length(Point p) { return std::hypot(p.x, p.y); }
+double Length(Point p) {
+  return std::hypot(p.x, p.y);
+}
 
 // Every cubic spans at most a quarter turn and stays within 3e-4 (relative) of the true
 // ellipse, and the angle advances monotonically in the sweep's direction.

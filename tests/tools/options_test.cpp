@@ -1,6 +1,7 @@
+#include "options.h"
+
 #include <gtest/gtest.h>
 
-#include "options.h"
 #include "tool_error.h"
 #include "utf16_text.h"
 
@@ -17,9 +18,9 @@ ExitCode ErrorOf(const std::vector<std::string>& arguments) {
 }
 
 TEST(Options, ReadsEveryOption) {
-  const Options options = ParseOptions({"in.svg", "-o", "out.png", "--width=64", "-H", "32",
-                                        "--background", "#102030", "--quick", "--ribbon", "dir",
-                                        "--ids", "4,1-2", "--quiet"});
+  const Options options =
+      ParseOptions({"in.svg", "-o", "out.png", "--width=64", "-H", "32", "--background", "#102030",
+                    "--quick", "--ribbon", "dir", "--ids", "4,1-2", "--quiet"});
   EXPECT_EQ(options.input, "in.svg");
   EXPECT_EQ(*options.output, "out.png");
   EXPECT_EQ(*options.width, 64);
@@ -55,7 +56,9 @@ TEST(Utf16Text, ConvertsToUtf8) {
   EXPECT_EQ(Utf16ToUtf8(u"\u00e9\u4e1d"), "\xc3\xa9\xe4\xb8\x9d");
   EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xf0\x9f\x98\x80");  // a surrogate pair
   const char16_t unpaired[] = {u'a', 0xD800, u'b', 0};
-  EXPECT_EQ(Utf16ToUtf8(unpaired), "a\xef\xbf\xbd" "b");
+  EXPECT_EQ(Utf16ToUtf8(unpaired),
+            "a\xef\xbf\xbd"
+            "b");
   EXPECT_EQ(Utf16ToUtf8(static_cast<const char16_t*>(nullptr)), "");
 }
 

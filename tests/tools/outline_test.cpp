@@ -1,10 +1,11 @@
+#include "outline.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "basic_shapes.h"
 #include "cubic_path.h"
-#include "outline.h"
 
 namespace pintovel_render {
 namespace {
@@ -55,7 +56,7 @@ TEST(JoinSubpaths, BridgesAddNoArea) {
   EXPECT_TRUE(joined.front() == joined.back());  // closed: the implied closing edge is empty
   // Winding is unchanged everywhere, including on the bridges' sides.
   EXPECT_EQ(WindingNumber(joined, {1, 1}), 1);
-  EXPECT_EQ(WindingNumber(joined, {4, 4}), 0);   // in the hole
+  EXPECT_EQ(WindingNumber(joined, {4, 4}), 0);  // in the hole
   EXPECT_EQ(WindingNumber(joined, {21, 1}), 1);
   EXPECT_EQ(WindingNumber(joined, {12, 0.5}), 0);  // between the pieces
   EXPECT_EQ(WindingNumber(joined, {40, 40}), 1);
@@ -65,33 +66,31 @@ TEST(JoinSubpaths, BridgesAddNoArea) {
 TEST(OrientSubpaths, NonzeroFlipsWholeIslandsOnly) {
   // Outer ring the other way round with its hole clockwise: the island is reversed, the
   // hole stays a hole.
-  const BezierPath ring = BuildOutline({Square(0, 0, 8, false), Square(2, 2, 4, true)},
-                                       FillRule::kNonZero);
+  const BezierPath ring =
+      BuildOutline({Square(0, 0, 8, false), Square(2, 2, 4, true)}, FillRule::kNonZero);
   EXPECT_NEAR(SignedArea(ring), 64 - 16, 1e-9);
   EXPECT_EQ(WindingNumber(ring, {1, 1}), 1);
   EXPECT_EQ(WindingNumber(ring, {4, 4}), 0);
 
   // A hole wound like its outer ring is filled under nonzero: winding 2 inside it.
-  const BezierPath same = BuildOutline({Square(0, 0, 8, true), Square(2, 2, 4, true)},
-                                       FillRule::kNonZero);
+  const BezierPath same =
+      BuildOutline({Square(0, 0, 8, true), Square(2, 2, 4, true)}, FillRule::kNonZero);
   EXPECT_NEAR(SignedArea(same), 64 + 16, 1e-9);
   EXPECT_EQ(WindingNumber(same, {4, 4}), 2);
 
   // Separate pieces wound opposite ways are each made positive.
-  const BezierPath apart = BuildOutline({Square(0, 0, 2, true), Square(10, 0, 3, false)},
-                                        FillRule::kNonZero);
+  const BezierPath apart =
+      BuildOutline({Square(0, 0, 2, true), Square(10, 0, 3, false)}, FillRule::kNonZero);
   EXPECT_NEAR(SignedArea(apart), 4 + 9, 1e-9);
   EXPECT_EQ(WindingNumber(apart, {11, 1}), 1);
 
   // One subpath the other way round is simply reversed.
-  EXPECT_NEAR(SignedArea(BuildOutline({Square(0, 0, 5, false)}, FillRule::kNonZero)), 25,
-              1e-9);
+  EXPECT_NEAR(SignedArea(BuildOutline({Square(0, 0, 5, false)}, FillRule::kNonZero)), 25, 1e-9);
 }
 
 TEST(OrientSubpaths, EvenOddAlternatesWithNestingDepth) {
-  const BezierPath target =
-      BuildOutline({Square(0, 0, 12, true), Square(2, 2, 8, true), Square(4, 4, 4, true)},
-                   FillRule::kEvenOdd);
+  const BezierPath target = BuildOutline(
+      {Square(0, 0, 12, true), Square(2, 2, 8, true), Square(4, 4, 4, true)}, FillRule::kEvenOdd);
   EXPECT_NEAR(SignedArea(target), 144 - 64 + 16, 1e-9);
   EXPECT_EQ(WindingNumber(target, {1, 1}), 1);
   EXPECT_EQ(WindingNumber(target, {3, 3}), 0);

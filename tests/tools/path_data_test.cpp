@@ -1,7 +1,8 @@
+#include "path_data.h"
+
 #include <gtest/gtest.h>
 
 #include "cubic_path.h"
-#include "path_data.h"
 
 namespace pintovel_render {
 namespace {
@@ -40,17 +41,15 @@ TEST(PathData, LinesAbsoluteAndRelativeAgree) {
   ExpectPoints(Nodes(absolute[0]), want);
   ExpectPoints(Nodes(relative[0]), want);
   // A line is the cubic with its control points at a third and two thirds of the chord.
-  ExpectPoints({absolute[0][1], absolute[0][2]}, {{10 + 20.0 / 3, 20 + 20.0 / 3},
-                                                  {10 + 40.0 / 3, 20 + 40.0 / 3}});
+  ExpectPoints({absolute[0][1], absolute[0][2]},
+               {{10 + 20.0 / 3, 20 + 20.0 / 3}, {10 + 40.0 / 3, 20 + 40.0 / 3}});
 }
 
 TEST(PathData, ImplicitRepeatsAfterMovetoAreLinetos) {
   ExpectPoints(Nodes(ParsePathData("M0 0 10 0 10 10")[0]), {{0, 0}, {10, 0}, {10, 10}});
   ExpectPoints(Nodes(ParsePathData("m5 5 10 0 0 10")[0]), {{5, 5}, {15, 5}, {15, 15}});
-  ExpectPoints(Nodes(ParsePathData("M0 0 L1 1 2 0 3 1")[0]),
-               {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
-  ExpectPoints(Nodes(ParsePathData("M0 0 h1 2 3 v4")[0]), {{0, 0}, {1, 0}, {3, 0}, {6, 0},
-                                                           {6, 4}});
+  ExpectPoints(Nodes(ParsePathData("M0 0 L1 1 2 0 3 1")[0]), {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
+  ExpectPoints(Nodes(ParsePathData("M0 0 h1 2 3 v4")[0]), {{0, 0}, {1, 0}, {3, 0}, {6, 0}, {6, 4}});
 }
 
 TEST(PathData, CompactNumbers) {
@@ -64,14 +63,14 @@ TEST(PathData, CubicsAndTheirReflection) {
   const auto paths = ParsePathData("M0 0 C1 2 3 4 5 6 S9 10 11 12 s1 1 2 0");
   ASSERT_EQ(paths.size(), 1u);
   // S mirrors the previous second control point about the current point.
-  ExpectPoints(paths[0], {{0, 0}, {1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}, {11, 12},
-                          {13, 14}, {12, 13}, {13, 12}});
+  ExpectPoints(
+      paths[0],
+      {{0, 0}, {1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}, {11, 12}, {13, 14}, {12, 13}, {13, 12}});
   // Without a cubic before it, S takes the current point as its first control point.
   ExpectPoints(ParsePathData("M1 1 L4 1 S6 3 8 1")[0],
                {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {4, 1}, {6, 3}, {8, 1}});
   // Relative c: every point relative to the segment's start.
-  ExpectPoints(ParsePathData("M10 10 c1 2 3 4 5 6")[0], {{10, 10}, {11, 12}, {13, 14},
-                                                         {15, 16}});
+  ExpectPoints(ParsePathData("M10 10 c1 2 3 4 5 6")[0], {{10, 10}, {11, 12}, {13, 14}, {15, 16}});
 }
 
 TEST(PathData, QuadraticsBecomeExactCubics) {
@@ -85,8 +84,7 @@ TEST(PathData, QuadraticsBecomeExactCubics) {
     EXPECT_NEAR(p.x, 2 * t * (1 - t) * 3 + t * t * 6, 1e-12);
     EXPECT_NEAR(p.y, 2 * t * (1 - t) * 3, 1e-12);
   }
-  ExpectPoints(ParsePathData("m1 1 q1 1 2 0 t2 0")[0],
-               ParsePathData("M1 1 Q2 2 3 1 T5 1")[0]);
+  ExpectPoints(ParsePathData("m1 1 q1 1 2 0 t2 0")[0], ParsePathData("M1 1 Q2 2 3 1 T5 1")[0]);
 }
 
 TEST(PathData, ArcsEndExactlyAndBulgeTheRightWay) {
@@ -126,16 +124,16 @@ TEST(PathData, SubpathsAndClosing) {
 }
 
 TEST(PathData, ErrorsNameTheOffset) {
-  EXPECT_EQ(ErrorOffset("L 10 10"), 0u);       // must begin with a moveto
-  EXPECT_EQ(ErrorOffset("M 10"), 4u);          // a missing coordinate at the end
-  EXPECT_EQ(ErrorOffset("M 10 10 X 5"), 8u);   // unknown command
+  EXPECT_EQ(ErrorOffset("L 10 10"), 0u);      // must begin with a moveto
+  EXPECT_EQ(ErrorOffset("M 10"), 4u);         // a missing coordinate at the end
+  EXPECT_EQ(ErrorOffset("M 10 10 X 5"), 8u);  // unknown command
   EXPECT_EQ(ErrorOffset("M 10 10 L 5,,6"), 12u);
   EXPECT_EQ(ErrorOffset("M0 0 A 5 5 0 2 1 10 10"), 13u);  // a flag must be 0 or 1
-  EXPECT_EQ(ErrorOffset("M 1e999 0"), 2u);     // out of range
-  EXPECT_EQ(ErrorOffset("M 0 0 L 1 2,"), 12u);  // a comma with nothing after it
-  EXPECT_EQ(ErrorOffset("M 0 0 Z 5"), 8u);     // no numbers after Z
+  EXPECT_EQ(ErrorOffset("M 1e999 0"), 2u);                // out of range
+  EXPECT_EQ(ErrorOffset("M 0 0 L 1 2,"), 12u);            // a comma with nothing after it
+  EXPECT_EQ(ErrorOffset("M 0 0 Z 5"), 8u);                // no numbers after Z
   EXPECT_EQ(ErrorOffset("M 0 0 L 1 e"), 10u);
-  EXPECT_EQ(ErrorOffset("M,0 0"), 1u);         // no comma before the first argument
+  EXPECT_EQ(ErrorOffset("M,0 0"), 1u);  // no comma before the first argument
 }
 
 TEST(PointList, PairsAndErrors) {

@@ -33,8 +33,8 @@ bool ReadImage(const char* path, Image& out) {
     return false;
   }
   // Only 8-bit images without palette or alpha are what the tool writes.
-  if ((image.format & (PNG_FORMAT_FLAG_ALPHA | PNG_FORMAT_FLAG_COLORMAP |
-                       PNG_FORMAT_FLAG_LINEAR)) != 0) {
+  if ((image.format &
+       (PNG_FORMAT_FLAG_ALPHA | PNG_FORMAT_FLAG_COLORMAP | PNG_FORMAT_FLAG_LINEAR)) != 0) {
     std::fprintf(stderr, "%s: unexpected PNG format %u\n", path, image.format);
     png_image_free(&image);
     return false;

@@ -1,8 +1,8 @@
+#include "progress_display.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "progress_display.h"
 
 namespace pintovel_render {
 namespace {

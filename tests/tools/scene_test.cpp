@@ -1,9 +1,10 @@
+#include "scene.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "outline.h"
-#include "scene.h"
 #include "tool_error.h"
 
 namespace pintovel_render {
@@ -56,10 +57,10 @@ TEST(Scene, OneShapePerFilledElementInDocumentOrder) {
   const auto& shapes = built.scene.shapes;
   ASSERT_EQ(shapes.size(), 5u);
   ExpectColour(shapes[0], 255, 0, 0);
-  ExpectColour(shapes[1], 0, 0, 255);    // inherited from the group
-  ExpectColour(shapes[2], 0, 255, 0);    // style beats the inherited value
+  ExpectColour(shapes[1], 0, 0, 255);  // inherited from the group
+  ExpectColour(shapes[2], 0, 255, 0);  // style beats the inherited value
   ExpectColour(shapes[3], 0x12, 0x34, 0x56);
-  ExpectColour(shapes[4], 0, 0, 0);      // the initial fill is black
+  ExpectColour(shapes[4], 0, 0, 0);  // the initial fill is black
   EXPECT_NE(shapes[2].source.find("<path> on line 2"), std::string::npos) << shapes[2].source;
 }
 

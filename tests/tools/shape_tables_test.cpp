@@ -1,8 +1,8 @@
+#include "shape_tables.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "shape_tables.h"
 
 namespace pintovel_render {
 namespace {

@@ -1,9 +1,10 @@
+#include "viewport.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "tool_error.h"
-#include "viewport.h"
 
 namespace pintovel_render {
 namespace {

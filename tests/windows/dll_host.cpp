@@ -5,12 +5,10 @@
 // values worked out by hand. So it shows from the outside what a Windows host relies on: the
 // plain export names, cdecl exports, thiscall hooks, vtable slots in declaration order, the
 // record layouts, one shared C++ runtime, and exceptions that cross the boundary both ways.
-#include <windows.h>
-#include <tlhelp32.h>
-
-#include <pintovel/pintovel.h>
-
 #include <gtest/gtest.h>
+#include <pintovel/pintovel.h>
+#include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +23,7 @@ namespace {
 namespace pv = pintovel;
 
 #if !defined(__i386__) || !defined(__GNUC__)
-#error "this host is written for 32-bit x86 Windows and GCC"
+#  error "this host is written for 32-bit x86 Windows and GCC"
 #endif
 
 // GCC's -Wpedantic reports "thiscall attribute is used for non-class method" for every
@@ -45,25 +43,22 @@ static_assert(offsetof(pv::RibbonShape, id) == 0 && offsetof(pv::RibbonShape, fr
 static_assert(sizeof(pv::RibbonHost) == 12);
 
 // ---- The exports as this host calls them --------------------------------------------------
-using RegularPolygonsFn = bool(__cdecl*)(const std::vector<pv::BezierPath>*, double, double,
-                                         double, double, int32_t, int32_t,
+using RegularPolygonsFn = bool(__cdecl*)(const std::vector<pv::BezierPath>*, double, double, double,
+                                         double, int32_t, int32_t,
                                          pv::InOutArg<std::vector<pv::Polygon>>);
 using RegularPolygonFn = bool(__cdecl*)(const pv::BezierPath*, double, double, double, double,
                                         int32_t, int32_t, pv::InOutArg<pv::Polygon>);
 using UpdatePixelDataFn = bool(__cdecl*)(const pv::FrontMask*, const pv::Polygon*,
-                                         const pv::Bounds*, int32_t,
-                                         pv::InOutArg<pv::PixelData>);
+                                         const pv::Bounds*, int32_t, pv::InOutArg<pv::PixelData>);
 using CreatePixelDataFn = bool(__cdecl*)(const std::vector<pv::FrontMask>*,
                                          const std::vector<pv::Polygon>*, const pv::Bounds*,
-                                         const std::vector<int32_t>*,
-                                         pv::InOutArg<pv::PixelData>);
+                                         const std::vector<int32_t>*, pv::InOutArg<pv::PixelData>);
 using OnDrawFn = bool(__cdecl*)(uint8_t*, int32_t, int32_t,
                                 const std::vector<std::vector<pv::PixelWeight>>*,
                                 const pv::ColourTable*);
 using AllShapeDrawFn = bool(__cdecl*)(const std::vector<pv::FrontMask>*,
-                                      const std::vector<pv::Polygon>*,
-                                      const std::vector<int32_t>*, const pv::ColourTable*,
-                                      int32_t, int32_t, uint8_t*);
+                                      const std::vector<pv::Polygon>*, const std::vector<int32_t>*,
+                                      const pv::ColourTable*, int32_t, int32_t, uint8_t*);
 using ExportRibbonFn = bool(__cdecl*)(pv::RibbonHost*, const std::vector<pv::RibbonShape>*,
                                       const pv::LayerTable*);
 
@@ -207,7 +202,9 @@ pv::Polygon SquarePolygon(double x, double y) {
   return {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}};
 }
 
-std::vector<pv::Point> Points(std::initializer_list<pv::Point> points) { return points; }
+std::vector<pv::Point> Points(std::initializer_list<pv::Point> points) {
+  return points;
+}
 
 bool SamePoints(const std::vector<pv::Point>& a, const std::vector<pv::Point>& b) {
   if (a.size() != b.size()) return false;
@@ -264,9 +261,9 @@ TEST(DllFiles, PintovelAndTheSharedRuntimeLoadFromBesideTheHost) {
 
 TEST(DllFiles, EveryExportResolvesByItsPlainNameOnly) {
   ASSERT_NE(Dll().module, nullptr);
-  for (const char* name : {"RegularPolygons", "RegularPolygon", "UpdatePixelData",
-                           "CreatePixelData", "OnDraw", "AllShapeDraw", "AllShapeDraw_Quickly",
-                           "ExportRibbon"}) {
+  for (const char* name :
+       {"RegularPolygons", "RegularPolygon", "UpdatePixelData", "CreatePixelData", "OnDraw",
+        "AllShapeDraw", "AllShapeDraw_Quickly", "ExportRibbon"}) {
     EXPECT_NE(GetProcAddress(Dll().module, name), nullptr) << name;
     EXPECT_EQ(GetProcAddress(Dll().module, ("_" + std::string(name)).c_str()), nullptr) << name;
   }
@@ -343,8 +340,8 @@ TEST_F(HostTest, ExportsLeaveTheirArgumentsForTheCallerToRemove) {
   EXPECT_EQ(result.eax & 0xFF, 1u);
   EXPECT_EQ(result.removedByCallee, 0u);
   EXPECT_EQ(g_hooks.commits, 1);
-  EXPECT_TRUE(SamePoints(out, Points({{2, 2}, {6, 2}, {6, 2}, {6, 6}, {6, 6}, {2, 6}, {2, 6},
-                                      {2, 2}})))
+  EXPECT_TRUE(
+      SamePoints(out, Points({{2, 2}, {6, 2}, {6, 2}, {6, 6}, {6, 6}, {2, 6}, {2, 6}, {2, 2}})))
       << Show(out);
 }
 
@@ -376,8 +373,9 @@ TEST_F(HostTest, RegularPolygonsGivesOnePolygonPerPath) {
   std::vector<pv::Polygon> out{{{1, 1}}, {{2, 2}}, {{3, 3}}};
   ASSERT_TRUE(dll.RegularPolygons(&paths, 0, 100, 0, 50, 200, 100, HostArg(out)));
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_TRUE(SamePoints(out[0], Points({{20, 20}, {40, 20}, {40, 20}, {40, 40}, {40, 40},
-                                         {20, 40}, {20, 40}, {20, 20}})))
+  EXPECT_TRUE(SamePoints(
+      out[0],
+      Points({{20, 20}, {40, 20}, {40, 20}, {40, 40}, {40, 40}, {20, 40}, {20, 40}, {20, 20}})))
       << Show(out[0]);
   EXPECT_TRUE(out[1].empty()) << Show(out[1]);
   EXPECT_EQ(g_hooks.commits, 1);
@@ -462,8 +460,7 @@ TEST_F(HostTest, AllShapeDrawPaintsAUnitSquareIntoItsPixelExactly) {
   const std::vector<pv::Polygon> outlines{SquarePolygon(0, 0)};
   const std::vector<int32_t> ids{0};
   const pv::ColourTable colours{0x44332211u};
-  std::vector<uint8_t> image =
-      Image({0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu});
+  std::vector<uint8_t> image = Image({0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu});
   ASSERT_TRUE(dll.AllShapeDraw(&fronts, &outlines, &ids, &colours, 2, 2, image.data()));
   EXPECT_EQ(Pixel(image, 0), 0x00332211u);
   for (size_t i = 1; i < 4; ++i) EXPECT_EQ(Pixel(image, i), 0x00AABBCCu) << i;
@@ -474,10 +471,8 @@ TEST_F(HostTest, AllShapeDrawQuicklyCopiesAllFourBytesOfTheOwnersColour) {
   const std::vector<pv::Polygon> outlines{SquarePolygon(1, 1)};
   const std::vector<int32_t> ids{0};
   const pv::ColourTable colours{0x44332211u};
-  std::vector<uint8_t> image =
-      Image({0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu});
-  ASSERT_TRUE(
-      dll.AllShapeDraw_Quickly(&fronts, &outlines, &ids, &colours, 2, 2, image.data()));
+  std::vector<uint8_t> image = Image({0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu, 0x99AABBCCu});
+  ASSERT_TRUE(dll.AllShapeDraw_Quickly(&fronts, &outlines, &ids, &colours, 2, 2, image.data()));
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Pixel(image, i), 0x99AABBCCu) << i;
   EXPECT_EQ(Pixel(image, 3), 0x44332211u);
 }
@@ -522,8 +517,7 @@ struct RibbonLog {
   void PutMask(const uint8_t* mask, int32_t layer, const pv::RibbonRect* rect) {
     std::string call = "PutMask layer " + std::to_string(layer) + " rect " +
                        std::to_string(rect->left) + "," + std::to_string(rect->top) + "," +
-                       std::to_string(rect->right) + "," + std::to_string(rect->bottom) +
-                       " mask";
+                       std::to_string(rect->right) + "," + std::to_string(rect->bottom) + " mask";
     for (int32_t i = 0; i < rect->right * (rect->bottom - rect->top); ++i) {
       call += " " + std::to_string(mask[i]);
     }
@@ -541,15 +535,21 @@ struct RibbonLog {
   void SetPosition(int32_t position, int32_t range) {
     calls.push_back("SetPosition " + std::to_string(position) + "/" + std::to_string(range));
   }
-  void SetText(const char16_t* text) { calls.push_back("SetText " + Utf8(text)); }
+  void SetText(const char16_t* text) {
+    calls.push_back("SetText " + Utf8(text));
+  }
 };
 
 // The callback objects of a C++ host: classes derived from the header's interfaces.
 class HostCanvas final : public pv::RibbonCanvas {
  public:
   explicit HostCanvas(RibbonLog& log) : log_(log) {}
-  int32_t GetWidth() override { return log_.GetWidth(); }
-  int32_t GetHeight() override { return log_.GetHeight(); }
+  int32_t GetWidth() override {
+    return log_.GetWidth();
+  }
+  int32_t GetHeight() override {
+    return log_.GetHeight();
+  }
   void PutMask(const uint8_t* mask, int32_t layer, const pv::RibbonRect* rect) override {
     log_.PutMask(mask, layer, rect);
   }
@@ -561,8 +561,12 @@ class HostCanvas final : public pv::RibbonCanvas {
 class HostAllocator final : public pv::RibbonAllocator {
  public:
   explicit HostAllocator(RibbonLog& log) : log_(log) {}
-  uint8_t* Allocate(int32_t size) override { return log_.Allocate(size); }
-  void Free(uint8_t* buffer) override { log_.Free(buffer); }
+  uint8_t* Allocate(int32_t size) override {
+    return log_.Allocate(size);
+  }
+  void Free(uint8_t* buffer) override {
+    log_.Free(buffer);
+  }
 
  private:
   RibbonLog& log_;
@@ -574,7 +578,9 @@ class HostProgress final : public pv::RibbonProgress {
   void SetPosition(int32_t position, int32_t range) override {
     log_.SetPosition(position, range);
   }
-  void SetText(const char16_t* text) override { log_.SetText(text); }
+  void SetText(const char16_t* text) override {
+    log_.SetText(text);
+  }
 
  private:
   RibbonLog& log_;
@@ -589,8 +595,12 @@ struct FakeObject {
   RibbonLog* log;
 };
 
-int32_t HOST_THISCALL FakeGetWidth(FakeObject* self) { return self->log->GetWidth(); }
-int32_t HOST_THISCALL FakeGetHeight(FakeObject* self) { return self->log->GetHeight(); }
+int32_t HOST_THISCALL FakeGetWidth(FakeObject* self) {
+  return self->log->GetWidth();
+}
+int32_t HOST_THISCALL FakeGetHeight(FakeObject* self) {
+  return self->log->GetHeight();
+}
 void HOST_THISCALL FakePutMask(FakeObject* self, const uint8_t* mask, int32_t layer,
                                const pv::RibbonRect* rect) {
   self->log->PutMask(mask, layer, rect);
@@ -598,7 +608,9 @@ void HOST_THISCALL FakePutMask(FakeObject* self, const uint8_t* mask, int32_t la
 uint8_t* HOST_THISCALL FakeAllocate(FakeObject* self, int32_t size) {
   return self->log->Allocate(size);
 }
-void HOST_THISCALL FakeFree(FakeObject* self, uint8_t* buffer) { self->log->Free(buffer); }
+void HOST_THISCALL FakeFree(FakeObject* self, uint8_t* buffer) {
+  self->log->Free(buffer);
+}
 void HOST_THISCALL FakeSetPosition(FakeObject* self, int32_t position, int32_t range) {
   self->log->SetPosition(position, range);
 }

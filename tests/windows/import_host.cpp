@@ -1,11 +1,9 @@
 // A host that links pintovel.dll through its import library (libpintovel.dll.a), the usual way
 // for a Windows program built with the same MinGW-w64 toolchain: the header's declarations are
 // dllimport, the loader binds them when the program starts.
-#include <windows.h>
-
-#include <pintovel/pintovel.h>
-
 #include <gtest/gtest.h>
+#include <pintovel/pintovel.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <vector>

@@ -2,9 +2,8 @@
 // host built with MinGW-w64 GCC and libstdc++ sees them. A host written against these offsets
 // (in any language) exchanges the records with the library as they are, so a change here is a
 // change of the binary interface.
-#include <pintovel/pintovel.h>
-
 #include <gtest/gtest.h>
+#include <pintovel/pintovel.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +15,7 @@ namespace pintovel {
 namespace {
 
 #if !defined(_WIN32) || !defined(__i386__) || !defined(__GLIBCXX__)
-#error "these layouts are those of 32-bit x86 Windows with libstdc++"
+#  error "these layouts are those of 32-bit x86 Windows with libstdc++"
 #endif
 
 // offsetof is only meaningful on standard-layout types; check that first.

@@ -11,7 +11,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double Radians(double degrees) { return degrees * kPi / 180.0; }
+double Radians(double degrees) {
+  return degrees * kPi / 180.0;
+}
 
 struct TransformFunction {
   std::string_view name;
@@ -40,13 +42,14 @@ Affine MakeTransform(std::string_view name, const std::vector<double>& v) {
   if (name == "skewY") return Affine::SkewY(v[0]);
   // rotate(a cx cy) = translate(cx cy) rotate(a) translate(-cx -cy)
   if (v.size() == 3) {
-    return Affine::Translate(v[1], v[2]) * Affine::Rotate(v[0]) *
-           Affine::Translate(-v[1], -v[2]);
+    return Affine::Translate(v[1], v[2]) * Affine::Rotate(v[0]) * Affine::Translate(-v[1], -v[2]);
   }
   return Affine::Rotate(v[0]);
 }
 
-bool IsNameChar(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 }  // namespace
 
@@ -57,14 +60,17 @@ Affine Affine::Rotate(double degrees) {
   return {cs, sn, -sn, cs, 0, 0};
 }
 
-Affine Affine::SkewX(double degrees) { return {1, 0, std::tan(Radians(degrees)), 1, 0, 0}; }
+Affine Affine::SkewX(double degrees) {
+  return {1, 0, std::tan(Radians(degrees)), 1, 0, 0};
+}
 
-Affine Affine::SkewY(double degrees) { return {1, std::tan(Radians(degrees)), 0, 1, 0, 0}; }
+Affine Affine::SkewY(double degrees) {
+  return {1, std::tan(Radians(degrees)), 0, 1, 0, 0};
+}
 
 Affine operator*(const Affine& m, const Affine& n) {
-  return {m.a * n.a + m.c * n.b,       m.b * n.a + m.d * n.b,
-          m.a * n.c + m.c * n.d,       m.b * n.c + m.d * n.d,
-          m.a * n.e + m.c * n.f + m.e, m.b * n.e + m.d * n.f + m.f};
+  return {m.a * n.a + m.c * n.b, m.b * n.a + m.d * n.b,       m.a * n.c + m.c * n.d,
+          m.b * n.c + m.d * n.d, m.a * n.e + m.c * n.f + m.e, m.b * n.e + m.d * n.f + m.f};
 }
 
 Affine ParseTransformList(std::string_view text) {
@@ -79,10 +85,9 @@ Affine ParseTransformList(std::string_view text) {
     bool known = false;
     for (const TransformFunction& f : kFunctions) known = known || f.name == name;
     if (!known) {
-      throw TransformError(nameStart, name.empty()
-                                          ? std::string("expected a transform function")
-                                          : "unknown transform function '" + std::string(name) +
-                                                "'");
+      throw TransformError(nameStart,
+                           name.empty() ? std::string("expected a transform function")
+                                        : "unknown transform function '" + std::string(name) + "'");
     }
     SkipSpaces(text, pos);
     if (pos >= text.size() || text[pos] != '(') {

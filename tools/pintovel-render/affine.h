@@ -25,14 +25,20 @@ struct Affine {
   double e = 0.0;
   double f = 0.0;
 
-  static Affine Translate(double tx, double ty) { return {1, 0, 0, 1, tx, ty}; }
-  static Affine Scale(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }
+  static Affine Translate(double tx, double ty) {
+    return {1, 0, 0, 1, tx, ty};
+  }
+  static Affine Scale(double sx, double sy) {
+    return {sx, 0, 0, sy, 0, 0};
+  }
   // Rotation by `degrees`, clockwise on screen (y down) for positive angles.
   static Affine Rotate(double degrees);
   static Affine SkewX(double degrees);
   static Affine SkewY(double degrees);
 
-  Point Apply(Point p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
+  Point Apply(Point p) const {
+    return {a * p.x + c * p.y + e, b * p.x + d * p.y + f};
+  }
 };
 
 // outer * inner: the transform that applies `inner` first, then `outer`.
@@ -43,7 +49,9 @@ class TransformError : public std::runtime_error {
  public:
   TransformError(std::size_t offset, const std::string& what)
       : std::runtime_error(what), offset_(offset) {}
-  std::size_t offset() const { return offset_; }
+  std::size_t offset() const {
+    return offset_;
+  }
 
  private:
   std::size_t offset_;

@@ -15,8 +15,7 @@ void AppendCorner(BezierPath& path, Point centre, double rx, double ry, double s
 
 }  // namespace
 
-BezierPath RectangleOutline(double x, double y, double width, double height, double rx,
-                            double ry) {
+BezierPath RectangleOutline(double x, double y, double width, double height, double rx, double ry) {
   const double right = x + width;
   const double bottom = y + height;
   if (rx <= 0.0 || ry <= 0.0) {

@@ -11,8 +11,7 @@ namespace pintovel_render {
 
 // A rectangle with corner radii rx, ry (already resolved: non-negative and at most half the
 // width and height respectively; zero for square corners). Starts at (x + rx, y).
-BezierPath RectangleOutline(double x, double y, double width, double height, double rx,
-                            double ry);
+BezierPath RectangleOutline(double x, double y, double width, double height, double rx, double ry);
 
 // An axis-aligned ellipse as four quarter arcs, starting at (cx + rx, cy).
 BezierPath EllipseOutline(double cx, double cy, double rx, double ry);

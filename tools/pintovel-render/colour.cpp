@@ -267,7 +267,9 @@ std::optional<Rgb> LookUpColourKeyword(std::string_view name) {
   return Rgb{found->red, found->green, found->blue};
 }
 
-std::size_t ColourKeywordCount() { return std::size(kKeywords); }
+std::size_t ColourKeywordCount() {
+  return std::size(kKeywords);
+}
 
 std::optional<Colour> ParseColour(std::string_view text) {
   const std::string_view value = TrimSpaces(text);

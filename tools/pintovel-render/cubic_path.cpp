@@ -47,8 +47,8 @@ double SignedArea(const BezierPath& path) {
     const Point c1 = path[3 * s + 1];
     const Point c2 = path[3 * s + 2];
     const Point p1 = path[3 * s + 3];
-    twentyTimes += 6.0 * Cross(p0, c1) + 3.0 * Cross(p0, c2) + Cross(p0, p1) +
-                   3.0 * Cross(c1, c2) + 3.0 * Cross(c1, p1) + 6.0 * Cross(c2, p1);
+    twentyTimes += 6.0 * Cross(p0, c1) + 3.0 * Cross(p0, c2) + Cross(p0, p1) + 3.0 * Cross(c1, c2) +
+                   3.0 * Cross(c1, p1) + 6.0 * Cross(c2, p1);
   }
   const Point last = path[3 * segments];
   return twentyTimes / 20.0 + 0.5 * Cross(last, path.front());
@@ -56,8 +56,7 @@ double SignedArea(const BezierPath& path) {
 
 BezierPath ReversePath(const BezierPath& path) {
   const std::size_t used = path.empty() ? 0 : 3 * SegmentCount(path) + 1;
-  return BezierPath(path.rbegin() + static_cast<std::ptrdiff_t>(path.size() - used),
-                    path.rend());
+  return BezierPath(path.rbegin() + static_cast<std::ptrdiff_t>(path.size() - used), path.rend());
 }
 
 void ClosePath(BezierPath& path) {

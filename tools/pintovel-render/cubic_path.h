@@ -14,14 +14,26 @@ namespace pintovel_render {
 using pintovel::BezierPath;
 using pintovel::Point;
 
-inline Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
-inline Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-inline Point operator*(double k, Point a) { return {k * a.x, k * a.y}; }
-inline bool operator==(Point a, Point b) { return a.x == b.x && a.y == b.y; }
-inline bool operator!=(Point a, Point b) { return !(a == b); }
+inline Point operator+(Point a, Point b) {
+  return {a.x + b.x, a.y + b.y};
+}
+inline Point operator-(Point a, Point b) {
+  return {a.x - b.x, a.y - b.y};
+}
+inline Point operator*(double k, Point a) {
+  return {k * a.x, k * a.y};
+}
+inline bool operator==(Point a, Point b) {
+  return a.x == b.x && a.y == b.y;
+}
+inline bool operator!=(Point a, Point b) {
+  return !(a == b);
+}
 
 // a.x * b.y - a.y * b.x: positive when b lies clockwise of a on screen (y down).
-inline double Cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
+inline double Cross(Point a, Point b) {
+  return a.x * b.y - a.y * b.x;
+}
 
 // Number of whole cubic segments held by a path.
 inline std::size_t SegmentCount(const BezierPath& path) {

@@ -10,7 +10,9 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // Signed angle from u to v, in (-pi, pi].
-double AngleBetween(Point u, Point v) { return std::atan2(Cross(u, v), u.x * v.x + u.y * v.y); }
+double AngleBetween(Point u, Point v) {
+  return std::atan2(Cross(u, v), u.x * v.x + u.y * v.y);
+}
 
 // Maps a point of the unit circle frame onto the ellipse.
 Point MapFromUnitCircle(const CentreArc& arc, Point unit) {
@@ -24,8 +26,7 @@ Point MapFromUnitCircle(const CentreArc& arc, Point unit) {
 }  // namespace
 
 std::optional<CentreArc> CentreArcFromEndpoints(Point from, Point to, double rx, double ry,
-                                                double rotationDegrees, bool largeArc,
-                                                bool sweep) {
+                                                double rotationDegrees, bool largeArc, bool sweep) {
   if (from == to) return std::nullopt;
   rx = std::fabs(rx);
   ry = std::fabs(ry);

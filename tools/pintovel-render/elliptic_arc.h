@@ -28,8 +28,7 @@ struct CentreArc {
 // notes: radii are made positive and scaled up when too small to reach `to`. Nothing when the
 // arc draws nothing or a straight line: equal end points, or a zero radius.
 std::optional<CentreArc> CentreArcFromEndpoints(Point from, Point to, double rx, double ry,
-                                                double rotationDegrees, bool largeArc,
-                                                bool sweep);
+                                                double rotationDegrees, bool largeArc, bool sweep);
 
 // The point of the ellipse at angle `angle`.
 Point PointOnArc(const CentreArc& arc, double angle);

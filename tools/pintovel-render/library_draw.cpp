@@ -53,11 +53,10 @@ PngImage DrawScene(const Scene& scene, Rgb background, bool quick) {
     image[4 * p + 2] = background.blue;
     image[4 * p + 3] = 0;
   }
-  const bool drawn =
-      quick ? pintovel::AllShapeDraw_Quickly(&fronts, &polygons, &ids, &colours, width, height,
-                                             image.data())
-            : pintovel::AllShapeDraw(&fronts, &polygons, &ids, &colours, width, height,
-                                     image.data());
+  const bool drawn = quick ? pintovel::AllShapeDraw_Quickly(&fronts, &polygons, &ids, &colours,
+                                                            width, height, image.data())
+                           : pintovel::AllShapeDraw(&fronts, &polygons, &ids, &colours, width,
+                                                    height, image.data());
   if (!drawn) {
     throw LibraryFailure(std::string(quick ? "AllShapeDraw_Quickly" : "AllShapeDraw") +
                          " returned false");

@@ -23,7 +23,7 @@
 #include "tool_error.h"
 
 #ifndef PINTOVEL_RENDER_VERSION
-#define PINTOVEL_RENDER_VERSION "unknown"
+#  define PINTOVEL_RENDER_VERSION "unknown"
 #endif
 
 namespace pintovel_render {
@@ -67,8 +67,7 @@ PendingFile WriteShapeList(const std::string& path, const Scene& scene) {
 }
 
 // Content errors name the file as well as the element.
-Scene BuildSceneNamingFile(const SvgDocument& document, const Options& options,
-                           Notices& notices) {
+Scene BuildSceneNamingFile(const SvgDocument& document, const Options& options, Notices& notices) {
   try {
     return BuildScene(document, options.width, options.height, notices);
   } catch (const ToolError& error) {
@@ -96,8 +95,8 @@ int Run(const std::vector<std::string>& arguments) {
   std::vector<PendingFile> pending;
   if (options.ribbonDirectory) CheckRibbonShapeCount(scene.shapes.size());  // before any work
   if (options.output) {
-    pending.push_back(WritePendingPng(*options.output, DrawScene(scene, options.background,
-                                                                 options.quick)));
+    pending.push_back(
+        WritePendingPng(*options.output, DrawScene(scene, options.background, options.quick)));
   }
   if (options.ribbonDirectory) {
     std::vector<int> ids;

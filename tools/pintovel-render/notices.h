@@ -23,7 +23,9 @@ class Notices {
   std::size_t Count(const std::string& kind) const;
 
   // The kinds in the order of their first occurrence.
-  const std::vector<std::string>& kinds() const { return order_; }
+  const std::vector<std::string>& kinds() const {
+    return order_;
+  }
 
  private:
   std::ostream* out_;

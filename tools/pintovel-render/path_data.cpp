@@ -11,7 +11,9 @@ namespace {
 // current subpath and the control point that S and T reflect.
 class SubpathBuilder {
  public:
-  Point current() const { return current_; }
+  Point current() const {
+    return current_;
+  }
 
   void MoveTo(Point p) {
     Flush();
@@ -97,8 +99,8 @@ class PathDataReader {
     SkipSpaces(data_, pos_);
     if (pos_ == data_.size()) return {};
     if (data_[pos_] != 'M' && data_[pos_] != 'm') {
-      throw PathDataError(pos_, "path data must begin with a moveto (M or m), found " +
-                                    Describe(data_, pos_));
+      throw PathDataError(
+          pos_, "path data must begin with a moveto (M or m), found " + Describe(data_, pos_));
     }
     while (true) {
       SkipSpaces(data_, pos_);
@@ -116,9 +118,26 @@ class PathDataReader {
  private:
   static bool IsCommand(char c) {
     switch (c) {
-      case 'M': case 'm': case 'L': case 'l': case 'H': case 'h': case 'V': case 'v':
-      case 'C': case 'c': case 'S': case 's': case 'Q': case 'q': case 'T': case 't':
-      case 'A': case 'a': case 'Z': case 'z':
+      case 'M':
+      case 'm':
+      case 'L':
+      case 'l':
+      case 'H':
+      case 'h':
+      case 'V':
+      case 'v':
+      case 'C':
+      case 'c':
+      case 'S':
+      case 's':
+      case 'Q':
+      case 'q':
+      case 'T':
+      case 't':
+      case 'A':
+      case 'a':
+      case 'Z':
+      case 'z':
         return true;
       default:
         return false;
@@ -310,12 +329,13 @@ std::vector<Point> ParsePointList(std::string_view text) {
     }
   }
   if (numbers.size() % 2 != 0) {
-    throw PathDataError(text.size(), "odd number of coordinates (" +
-                                         std::to_string(numbers.size()) + ")");
+    throw PathDataError(text.size(),
+                        "odd number of coordinates (" + std::to_string(numbers.size()) + ")");
   }
   std::vector<Point> points;
   points.reserve(numbers.size() / 2);
-  for (std::size_t i = 0; i < numbers.size(); i += 2) points.push_back({numbers[i], numbers[i + 1]});
+  for (std::size_t i = 0; i < numbers.size(); i += 2)
+    points.push_back({numbers[i], numbers[i + 1]});
   return points;
 }
 

@@ -23,7 +23,9 @@ class PathDataError : public std::runtime_error {
  public:
   PathDataError(std::size_t offset, const std::string& what)
       : std::runtime_error(what), offset_(offset) {}
-  std::size_t offset() const { return offset_; }
+  std::size_t offset() const {
+    return offset_;
+  }
 
  private:
   std::size_t offset_;

@@ -20,7 +20,9 @@ class PendingFile {
   PendingFile& operator=(PendingFile&&) = delete;
 
   // The open stream, until Close().
-  FILE* stream() const { return stream_; }
+  FILE* stream() const {
+    return stream_;
+  }
 
   // Flushes and closes the stream. Throws ToolError(kOutputFailure) if anything written
   // did not reach the file.
@@ -29,7 +31,9 @@ class PendingFile {
   // Closes if needed, then renames the file to its target. Throws ToolError(kOutputFailure).
   void Commit();
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const {
+    return path_;
+  }
 
  private:
   std::string path_;

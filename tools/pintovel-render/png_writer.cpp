@@ -1,11 +1,11 @@
 #include "png_writer.h"
 
+#include <png.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-
-#include <png.h>
 
 #include "tool_error.h"
 

@@ -31,8 +31,12 @@ class MaskCanvas final : public pintovel::RibbonCanvas {
     }
   }
 
-  int32_t GetWidth() override { return width_; }
-  int32_t GetHeight() override { return height_; }
+  int32_t GetWidth() override {
+    return width_;
+  }
+  int32_t GetHeight() override {
+    return height_;
+  }
 
   void PutMask(const uint8_t* mask, int32_t layer, const pintovel::RibbonRect* rect) override {
     if (!problem_.empty()) return;
@@ -64,7 +68,9 @@ class MaskCanvas final : public pintovel::RibbonCanvas {
     return {};
   }
 
-  std::vector<PngImage> TakeMasks() { return std::move(masks_); }
+  std::vector<PngImage> TakeMasks() {
+    return std::move(masks_);
+  }
 
  private:
   int width_;
@@ -116,7 +122,9 @@ class ProgressForwarder final : public pintovel::RibbonProgress {
     if (display_ != nullptr) display_->Show(prefix_ + text_, position, range);
   }
 
-  void SetText(const char16_t* text) override { text_ = Utf16ToUtf8(text); }
+  void SetText(const char16_t* text) override {
+    text_ = Utf16ToUtf8(text);
+  }
 
  private:
   ProgressDisplay* display_;
@@ -141,10 +149,10 @@ std::vector<pintovel::RibbonShape> RibbonShapes(const Scene& scene) {
 
 void CheckRibbonShapeCount(std::size_t count) {
   if (count > kMaxRibbonShapes) {
-    throw ToolError(ExitCode::kTooManyShapes,
-                    "ribbon masks name shapes by 16-bit ids: at most " +
-                        std::to_string(kMaxRibbonShapes) + " shapes, but the drawing has " +
-                        std::to_string(count));
+    throw ToolError(ExitCode::kTooManyShapes, "ribbon masks name shapes by 16-bit ids: at most " +
+                                                  std::to_string(kMaxRibbonShapes) +
+                                                  " shapes, but the drawing has " +
+                                                  std::to_string(count));
   }
 }
 
@@ -176,10 +184,9 @@ std::vector<PngImage> ExportMasks(const Scene& scene, const std::vector<int>& id
     }
     MaskCanvas canvas(scene.width, scene.height, last - first);
     MaskAllocator allocator;
-    ProgressForwarder forwarder(
-        progress, passes > 1 ? "[pass " + std::to_string(pass + 1) + "/" +
-                                   std::to_string(passes) + "] "
-                             : std::string());
+    ProgressForwarder forwarder(progress, passes > 1 ? "[pass " + std::to_string(pass + 1) + "/" +
+                                                           std::to_string(passes) + "] "
+                                                     : std::string());
     pintovel::RibbonHost host{&canvas, &allocator, &forwarder};
     const bool exported = pintovel::ExportRibbon(&host, &shapes, &layers);
     if (progress != nullptr) progress->Finish();

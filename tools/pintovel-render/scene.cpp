@@ -40,7 +40,8 @@ std::string Excerpt(std::string_view text, std::size_t offset) {
 
 bool IsPercentage(std::string_view text) {
   const std::string_view value = TrimSpaces(text);
-  return !value.empty() && value.back() == '%' && ParseWholeNumber(value.substr(0, value.size() - 1));
+  return !value.empty() && value.back() == '%' &&
+         ParseWholeNumber(value.substr(0, value.size() - 1));
 }
 
 // Paint with its effective opacity, or nothing when the element is not filled.
@@ -209,10 +210,29 @@ class SceneBuilder {
   // descriptive content.
   static bool IsNeverDrawnDirectly(std::string_view name) {
     static constexpr std::string_view kNames[] = {
-        "defs",  "symbol", "linearGradient", "radialGradient", "pattern",  "clipPath",
-        "mask",  "marker", "filter",         "title",          "desc",     "metadata",
-        "script", "style", "font",           "font-face",      "cursor",   "view",
-        "animate", "animateTransform", "animateMotion", "animateColor", "set",
+        "defs",
+        "symbol",
+        "linearGradient",
+        "radialGradient",
+        "pattern",
+        "clipPath",
+        "mask",
+        "marker",
+        "filter",
+        "title",
+        "desc",
+        "metadata",
+        "script",
+        "style",
+        "font",
+        "font-face",
+        "cursor",
+        "view",
+        "animate",
+        "animateTransform",
+        "animateMotion",
+        "animateColor",
+        "set",
     };
     for (std::string_view known : kNames) {
       if (known == name) return true;
@@ -259,11 +279,11 @@ class SceneBuilder {
   // A nested svg element, or the svg or symbol that a use element instantiates (whose
   // width and height the use element may set).
   void WalkViewport(const xmlNode* element, const xmlNode* sizeSource, const Style& style,
-                    const Affine& ctm, std::optional<double> width,
-                    std::optional<double> height) {
+                    const Affine& ctm, std::optional<double> width, std::optional<double> height) {
     const double x = LengthOf(sizeSource, "x", LengthAxis::kX, 0.0);
     const double y = LengthOf(sizeSource, "y", LengthAxis::kY, 0.0);
-    const double w = width ? *width : LengthOf(sizeSource, "width", LengthAxis::kX, viewport_.width);
+    const double w =
+        width ? *width : LengthOf(sizeSource, "width", LengthAxis::kX, viewport_.width);
     const double h =
         height ? *height : LengthOf(sizeSource, "height", LengthAxis::kY, viewport_.height);
     if (w <= 0.0 || h <= 0.0) return;  // a zero-sized viewport shows nothing
@@ -303,8 +323,8 @@ class SceneBuilder {
     }
     for (const xmlNode* active : useStack_) {
       if (active == target) {
-        notices_.Report("use-cycle",
-                        "use refers to an element that contains it ('" + *href + "')", line);
+        notices_.Report("use-cycle", "use refers to an element that contains it ('" + *href + "')",
+                        line);
         return;
       }
     }
@@ -320,11 +340,13 @@ class SceneBuilder {
         const auto w = OptionalLengthOf(element, "width", LengthAxis::kX);
         const auto h = OptionalLengthOf(element, "height", LengthAxis::kY);
         const Affine own = name == "svg" ? TransformOf(target) : Affine{};
-        WalkViewport(target, target, targetStyle.style, placed * own,
-                     w ? w : std::optional<double>(LengthOf(target, "width", LengthAxis::kX,
-                                                            viewport_.width)),
-                     h ? h : std::optional<double>(LengthOf(target, "height", LengthAxis::kY,
-                                                            viewport_.height)));
+        WalkViewport(
+            target, target, targetStyle.style, placed * own,
+            w ? w
+              : std::optional<double>(LengthOf(target, "width", LengthAxis::kX, viewport_.width)),
+            h ? h
+              : std::optional<double>(
+                    LengthOf(target, "height", LengthAxis::kY, viewport_.height)));
       }
     } else {
       Walk(target, style, placed);
@@ -387,9 +409,9 @@ class SceneBuilder {
         if (outline.empty()) return {};
         return {outline};
       } catch (const PathDataError& error) {
-        throw InvalidSvg(element, "malformed points at offset " +
-                                      std::to_string(error.offset()) + " (\"" +
-                                      Excerpt(*text, error.offset()) + "\"): " + error.what());
+        throw InvalidSvg(element, "malformed points at offset " + std::to_string(error.offset()) +
+                                      " (\"" + Excerpt(*text, error.offset()) +
+                                      "\"): " + error.what());
       }
     }
     return {};  // line: no area
@@ -458,8 +480,7 @@ class SceneBuilder {
           colour = fallback();
         } else {
           notices_.Report("paint-missing",
-                          "fill refers to a missing paint server '#" + paint.reference + "'",
-                          line);
+                          "fill refers to a missing paint server '#" + paint.reference + "'", line);
           colour = fallback();
         }
         break;
@@ -507,9 +528,9 @@ class SceneBuilder {
       }
     }
     if (scene_.shapes.size() >= kMaxShapes) {
-      throw ToolError(ExitCode::kTooManyShapes,
-                      "the drawing has more than " + std::to_string(kMaxShapes) +
-                          " filled shapes, the most this tool draws");
+      throw ToolError(ExitCode::kTooManyShapes, "the drawing has more than " +
+                                                    std::to_string(kMaxShapes) +
+                                                    " filled shapes, the most this tool draws");
     }
     scene_.shapes.push_back(SceneShape{std::move(outline), fill->colour, DescribeElement(element)});
   }
@@ -524,8 +545,8 @@ class SceneBuilder {
 
 }  // namespace
 
-Scene BuildScene(const SvgDocument& document, std::optional<int> width,
-                 std::optional<int> height, Notices& notices) {
+Scene BuildScene(const SvgDocument& document, std::optional<int> width, std::optional<int> height,
+                 Notices& notices) {
   return SceneBuilder(document, notices).Build(width, height);
 }
 

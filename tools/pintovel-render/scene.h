@@ -35,8 +35,8 @@ constexpr std::size_t kMaxShapes = 50000;
 // is reported through `notices`. Throws ToolError: kInvalidSvg for malformed path data,
 // transforms, lengths or point lists and for invalid geometry (a negative width or radius),
 // kImpossibleSize for an impossible image size, kTooManyShapes above kMaxShapes.
-Scene BuildScene(const SvgDocument& document, std::optional<int> width,
-                 std::optional<int> height, Notices& notices);
+Scene BuildScene(const SvgDocument& document, std::optional<int> width, std::optional<int> height,
+                 Notices& notices);
 
 }  // namespace pintovel_render
 

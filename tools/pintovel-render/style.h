@@ -4,11 +4,11 @@
 #ifndef PINTOVEL_RENDER_STYLE_H
 #define PINTOVEL_RENDER_STYLE_H
 
+#include <libxml/tree.h>
+
 #include <map>
 #include <optional>
 #include <string>
-
-#include <libxml/tree.h>
 
 #include "colour.h"
 #include "notices.h"
@@ -44,17 +44,19 @@ struct Style {
   double groupOpacity = 1.0;
 
   // Whether a stroke would be drawn (strokes are reported, not drawn).
-  bool stroked() const { return strokePaint && !zeroStrokeWidth; }
+  bool stroked() const {
+    return strokePaint && !zeroStrokeWidth;
+  }
 };
 
 // What an element itself asks for besides the inherited properties.
 struct ElementStyle {
-  Style style;               // for the element and its children
-  bool displayed = true;     // display: none hides the element and its subtree
-  double opacity = 1.0;      // the element's own opacity, already folded into groupOpacity
-  bool clipped = false;      // clip-path other than none
-  bool masked = false;       // mask other than none
-  bool filtered = false;     // filter other than none
+  Style style;            // for the element and its children
+  bool displayed = true;  // display: none hides the element and its subtree
+  double opacity = 1.0;   // the element's own opacity, already folded into groupOpacity
+  bool clipped = false;   // clip-path other than none
+  bool masked = false;    // mask other than none
+  bool filtered = false;  // filter other than none
 };
 
 // The style of `element` given its parent's. Unrecognised values are reported through

@@ -1,13 +1,12 @@
 #include "svg_document.h"
 
+#include <libxml/parser.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-
-#include <libxml/parser.h>
 
 #include "tool_error.h"
 
@@ -86,9 +85,8 @@ SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
   const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
   xmlSetExternalEntityLoader(&RefuseExternalEntity);
   SvgDocument document;
-  document.doc_.reset(xmlCtxtReadMemory(context.get(), text.data(),
-                                        static_cast<int>(text.size()), name.c_str(), nullptr,
-                                        XML_PARSE_NONET | XML_PARSE_NOENT));
+  document.doc_.reset(xmlCtxtReadMemory(context.get(), text.data(), static_cast<int>(text.size()),
+                                        name.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOENT));
   xmlSetExternalEntityLoader(previousLoader);
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (!document.doc_ || context->wellFormed == 0 || first.seen) {
@@ -108,9 +106,9 @@ SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
   }
   const char* ns = NamespaceOf(root);
   if (ns != nullptr && std::strcmp(ns, kSvgNamespace) != 0) {
-    throw ToolError(ExitCode::kMalformedXml,
-                    name + ": not an SVG document (the root <svg> is in the namespace '" + ns +
-                        "')");
+    throw ToolError(
+        ExitCode::kMalformedXml,
+        name + ": not an SVG document (the root <svg> is in the namespace '" + ns + "')");
   }
   document.root_ = root;
   document.rootHasNamespace_ = ns != nullptr;
@@ -160,7 +158,9 @@ std::optional<std::string> HrefAttribute(const xmlNode* node) {
   return text;
 }
 
-long LineOf(const xmlNode* node) { return xmlGetLineNo(node); }
+long LineOf(const xmlNode* node) {
+  return xmlGetLineNo(node);
+}
 
 std::string DescribeElement(const xmlNode* node) {
   std::string text = "<" + std::string(LocalName(node));

@@ -2,13 +2,13 @@
 #ifndef PINTOVEL_RENDER_SVG_DOCUMENT_H
 #define PINTOVEL_RENDER_SVG_DOCUMENT_H
 
+#include <libxml/tree.h>
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-
-#include <libxml/tree.h>
 
 namespace pintovel_render {
 
@@ -22,7 +22,9 @@ class SvgDocument {
   // Parses XML text; `name` stands for the source in messages.
   static SvgDocument Parse(std::string_view text, const std::string& name);
 
-  const xmlNode* root() const { return root_; }
+  const xmlNode* root() const {
+    return root_;
+  }
 
   // The element whose id attribute is `id`, or null.
   const xmlNode* FindById(std::string_view id) const;
@@ -33,7 +35,9 @@ class SvgDocument {
 
  private:
   struct FreeDocument {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+    void operator()(xmlDoc* doc) const {
+      xmlFreeDoc(doc);
+    }
   };
 
   void IndexIds(const xmlNode* node);

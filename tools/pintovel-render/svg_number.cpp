@@ -9,7 +9,9 @@ namespace pintovel_render {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::size_t SkipDigits(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsDigit(text[pos])) ++pos;
@@ -18,7 +20,9 @@ std::size_t SkipDigits(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-bool IsSvgSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSvgSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 void SkipSpaces(std::string_view text, std::size_t& pos) {
   while (pos < text.size() && IsSvgSpace(text[pos])) ++pos;

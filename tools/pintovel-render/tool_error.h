@@ -22,9 +22,10 @@ enum class ExitCode : int {
 
 class ToolError : public std::runtime_error {
  public:
-  ToolError(ExitCode code, const std::string& message)
-      : std::runtime_error(message), code_(code) {}
-  ExitCode code() const { return code_; }
+  ToolError(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  ExitCode code() const {
+    return code_;
+  }
 
  private:
   ExitCode code_;

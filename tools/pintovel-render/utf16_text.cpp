@@ -8,8 +8,12 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -56,6 +60,8 @@ std::string Utf16ToUtf8(const char16_t* text) {
   return Convert(text, length);
 }
 
-std::string Utf16ToUtf8(const std::u16string& text) { return Convert(text.data(), text.size()); }
+std::string Utf16ToUtf8(const std::u16string& text) {
+  return Convert(text.data(), text.size());
+}
 
 }  // namespace pintovel_render

@@ -17,9 +17,8 @@ struct Unit {
 };
 
 constexpr Unit kUnits[] = {
-    {"", 1.0},          {"px", 1.0},          {"pt", 96.0 / 72.0}, {"pc", 16.0},
-    {"mm", 96.0 / 25.4}, {"cm", 96.0 / 2.54}, {"in", 96.0},        {"em", 16.0},
-    {"ex", 8.0},
+    {"", 1.0},           {"px", 1.0},  {"pt", 96.0 / 72.0}, {"pc", 16.0}, {"mm", 96.0 / 25.4},
+    {"cm", 96.0 / 2.54}, {"in", 96.0}, {"em", 16.0},        {"ex", 8.0},
 };
 
 struct LengthText {
@@ -64,24 +63,23 @@ std::optional<AspectRatio::Align> ParseAlign(std::string_view text) {
 
 void RequireImageSide(int side, const char* which) {
   if (side <= 0) {
-    throw ToolError(ExitCode::kImpossibleSize,
-                    std::string("impossible image size: the ") + which + " is " +
-                        std::to_string(side) + " pixels");
+    throw ToolError(ExitCode::kImpossibleSize, std::string("impossible image size: the ") + which +
+                                                   " is " + std::to_string(side) + " pixels");
   }
   if (side > kMaxImageSide) {
-    throw ToolError(ExitCode::kImpossibleSize,
-                    std::string("impossible image size: the ") + which + " of " +
-                        std::to_string(side) + " pixels is above the limit of " +
-                        std::to_string(kMaxImageSide));
+    throw ToolError(ExitCode::kImpossibleSize, std::string("impossible image size: the ") + which +
+                                                   " of " + std::to_string(side) +
+                                                   " pixels is above the limit of " +
+                                                   std::to_string(kMaxImageSide));
   }
 }
 
 // A document dimension in whole pixels, or an error when it does not give an image.
 int RoundDimension(double value, const char* which) {
   if (!std::isfinite(value) || value > kMaxImageSide) {
-    throw ToolError(ExitCode::kImpossibleSize,
-                    std::string("impossible image size: the document's ") + which +
-                        " is too large");
+    throw ToolError(
+        ExitCode::kImpossibleSize,
+        std::string("impossible image size: the document's ") + which + " is too large");
   }
   return std::max(1, static_cast<int>(std::lround(value)));
 }
@@ -102,8 +100,8 @@ std::optional<double> ParseLength(std::string_view text, LengthAxis axis,
         reference = viewport.height;
         break;
       case LengthAxis::kDiagonal:
-        reference = std::sqrt(0.5 * (viewport.width * viewport.width +
-                                     viewport.height * viewport.height));
+        reference =
+            std::sqrt(0.5 * (viewport.width * viewport.width + viewport.height * viewport.height));
         break;
     }
     return length->number / 100.0 * reference;

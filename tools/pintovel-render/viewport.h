@@ -51,12 +51,11 @@ struct AspectRatio {
 std::optional<AspectRatio> ParseAspectRatio(std::string_view text);
 
 // The transform that maps the viewBox onto the viewport [0, width] x [0, height].
-Affine ViewBoxTransform(const ViewBox& box, double width, double height,
-                        const AspectRatio& aspect);
+Affine ViewBoxTransform(const ViewBox& box, double width, double height, const AspectRatio& aspect);
 
 // The outermost svg element's sizing attributes, parsed.
 struct DocumentSize {
-  std::optional<double> width;   // absent: not given, or a percentage
+  std::optional<double> width;  // absent: not given, or a percentage
   std::optional<double> height;
   std::optional<ViewBox> viewBox;
   AspectRatio aspect;
