@@ -5,11 +5,14 @@
 // values worked out by hand. So it shows from the outside what a Windows host relies on: the
 // plain export names, cdecl exports, thiscall hooks, vtable slots in declaration order, the
 // record layouts, one shared C++ runtime, and exceptions that cross the boundary both ways.
-// windows.h first, in a block of its own: tlhelp32.h relies on its types.
 #include <gtest/gtest.h>
 #include <pintovel/pintovel.h>
-#include <tlhelp32.h>
+
+// windows.h first: tlhelp32.h relies on its types.
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 #include <cstddef>
 #include <cstdint>
