@@ -4,8 +4,7 @@
 
 #include "clip/polygon_split.h"
 #include "curves/flatten.h"
-#include "interface/validation.h"
-#include "interface/working_copy.h"
+#include "support/input_limits.h"
 
 namespace pintovel {
 
@@ -65,42 +64,32 @@ bool MapsToAcceptedCoordinates(const BezierPath& path, const DocumentMapping& ma
   return true;
 }
 
-bool RunRegularPolygon(const BezierPath& path, const DocumentMapping& mapping, int32_t width,
-                       int32_t height, InOutArg<Polygon> out) {
+bool MakePixelPolygon(const BezierPath& path, const DocumentMapping& mapping, int32_t width,
+                      int32_t height, Polygon& result) {
   Polygon flattened;
   FlattenPath(path, flattened);
-  WorkingCopyGuard<Polygon> guard(out);
-  Polygon& working = AcquireWorkingCopy(out);
-  const bool hasVertices = !flattened.empty();
-  if (hasVertices) {
-    ClipScratch scratch;
-    MapAndClip(flattened, mapping, width, height, scratch, working);
-  } else {
-    working.clear();
+  if (flattened.empty()) {
+    result.clear();
+    return false;
   }
-  guard.Disarm();
-  out.commit(&out);
-  return hasVertices;
+  ClipScratch scratch;
+  MapAndClip(flattened, mapping, width, height, scratch, result);
+  return true;
 }
 
-bool RunRegularPolygons(const std::vector<BezierPath>& paths, const DocumentMapping& mapping,
-                        int32_t width, int32_t height, InOutArg<std::vector<Polygon>> out) {
+void MakePixelPolygons(const std::vector<BezierPath>& paths, const DocumentMapping& mapping,
+                       int32_t width, int32_t height, std::vector<Polygon>& result) {
   std::vector<Polygon> flattened;
   FlattenPaths(paths, flattened);
-  WorkingCopyGuard<std::vector<Polygon>> guard(out);
-  std::vector<Polygon>& working = AcquireWorkingCopy(out);
-  working.resize(paths.size());
+  result.resize(paths.size());
   ClipScratch scratch;
   for (size_t i = 0; i < paths.size(); ++i) {
     if (flattened[i].empty()) {
-      working[i].clear();
+      result[i].clear();
     } else {
-      MapAndClip(flattened[i], mapping, width, height, scratch, working[i]);
+      MapAndClip(flattened[i], mapping, width, height, scratch, result[i]);
     }
   }
-  guard.Disarm();
-  out.commit(&out);
-  return true;
 }
 
 }  // namespace pintovel

@@ -27,14 +27,14 @@ bool IsUsableMapping(double minX, double maxX, double minY, double maxY,
 // vertices lie in the convex hull of those points, so they map to accepted coordinates too.
 bool MapsToAcceptedCoordinates(const BezierPath& path, const DocumentMapping& mapping);
 
-// The entries behind the RegularPolygon(s) exports, on trusted arguments (finite, accepted
-// paths and a usable mapping): flatten in document units, map, bound, clip to the image.
-// RunRegularPolygon returns false, committing an empty polygon, when the path has no whole
-// segment.
-bool RunRegularPolygon(const BezierPath& path, const DocumentMapping& mapping, int32_t width,
-                       int32_t height, InOutArg<Polygon> out);
-bool RunRegularPolygons(const std::vector<BezierPath>& paths, const DocumentMapping& mapping,
-                        int32_t width, int32_t height, InOutArg<std::vector<Polygon>> out);
+// What the RegularPolygon(s) exports compute, on trusted arguments (finite, accepted paths and
+// a usable mapping): flatten in document units, map, bound, clip to the image. `result` is
+// replaced. MakePixelPolygon returns false, leaving an empty polygon, when the path has no
+// whole segment; MakePixelPolygons gives one polygon per path, empty for such paths.
+bool MakePixelPolygon(const BezierPath& path, const DocumentMapping& mapping, int32_t width,
+                      int32_t height, Polygon& result);
+void MakePixelPolygons(const std::vector<BezierPath>& paths, const DocumentMapping& mapping,
+                       int32_t width, int32_t height, std::vector<Polygon>& result);
 
 }  // namespace pintovel
 

@@ -4,135 +4,53 @@
 #include <limits>
 
 #include "coverage/coverage_kernel.h"
-#include "coverage/shape_coverage.h"
-#include "interface/failure.h"
-#include "interface/working_copy.h"
+#include "support/failure.h"
 
 namespace pintovel {
 
 namespace {
 
-bool IsInFront(const FrontMask& front, int32_t id) {
-  return front[static_cast<size_t>(id)];
-}
-
-bool IdFitsMask(const FrontMask& front, int32_t id) {
-  return id >= 0 && static_cast<size_t>(id) < front.size();
-}
-
-// Visits every cell of the grid that lies among the data's lists, with its coverage and its list.
+// Visits every measured span that the fold does not skip, with the index of its first list.
 template <class Visit>
-void ForEachCoveredList(const CoverageGrid& grid, const CellRange& windowCells, PixelData& data,
-                        Visit visit) {
-  for (int32_t row = 0; row < grid.rows; ++row) {
-    const int64_t first = ListIndexOfCell(windowCells, grid.originX, grid.originY + row);
-    const double* values = grid.values.data() + static_cast<size_t>(row) * grid.cols;
-    for (int32_t col = 0; col < grid.cols; ++col) {
-      const double cov = values[col];
-      // Written so that a NaN coverage is processed like a partial one.
-      if (cov < kMinCoverage) continue;
-      visit(cov, data.pixels[static_cast<size_t>(first + col)]);
+void ForEachFoldedSpan(const ShapeRows& rows, const CellRange& windowCells, Visit visit) {
+  for (const MeasuredRow& row : rows.rows) {
+    const CoverageSpan* spans = rows.SpansOf(row);
+    for (uint32_t i = 0; i < row.count; ++i) {
+      if (!IsFoldedCoverage(spans[i].value)) continue;
+      const int64_t first = ListIndexOfCell(windowCells, spans[i].x0, row.y);
+      visit(static_cast<size_t>(first), static_cast<size_t>(spans[i].x1 - spans[i].x0),
+            spans[i].value);
     }
   }
-}
-
-// The shape covers the whole pixel: entries behind it go, entries in front stay in order, and
-// the shape takes what those in front leave. Rebuilt in place; shrinking never allocates.
-void FoldFullCoverage(std::vector<PixelWeight>& list, const FrontMask& front, int32_t id) {
-  double sum = 0.0;  // shares of the shapes in front, own entry excluded
-  size_t own = std::numeric_limits<size_t>::max();
-  size_t kept = 0;
-  for (size_t j = 0; j < list.size(); ++j) {
-    const PixelWeight entry = list[j];
-    if (!IsInFront(front, entry.id)) continue;
-    list[kept] = entry;
-    if (entry.id == id) {
-      own = kept;
-    } else {
-      sum += entry.weight;
-    }
-    ++kept;
-  }
-  list.resize(kept);
-  if (own != std::numeric_limits<size_t>::max()) {
-    list[own].weight = 1.0 - sum;
-  } else if (sum < kFullCoverage) {
-    list.push_back(PixelWeight{id, 1.0 - sum});
-  }
-}
-
-// The shape covers part `cov` of the pixel: entries behind it are scaled by 1 - cov, and the
-// shape receives (1 - front shares) * cov, folded into its own entry if it has one.
-void FoldPartialCoverage(std::vector<PixelWeight>& list, const FrontMask& front, int32_t id,
-                         double cov) {
-  double sum = 0.0;
-  size_t own = std::numeric_limits<size_t>::max();
-  for (size_t j = 0; j < list.size(); ++j) {
-    PixelWeight& entry = list[j];
-    if (IsInFront(front, entry.id)) {
-      sum += entry.weight;
-    } else {
-      entry.weight = (1.0 - cov) * entry.weight;
-    }
-    if (entry.id == id) own = j;
-  }
-  if (own != std::numeric_limits<size_t>::max()) {
-    list[own].weight = (1.0 - sum) * cov + list[own].weight;
-  } else if (sum < kFullCoverage) {
-    list.push_back(PixelWeight{id, (1.0 - sum) * cov});
-  }
-}
-
-// Only ids that a mask can answer for may meet the shape; the sizes of the masks of all shapes
-// bound the ids that can ever be tested.
-bool ShapesCannotMeetForeignIds(const PixelData& data, const std::vector<FrontMask>& fronts,
-                                const std::vector<Polygon>& outlines,
-                                const std::vector<int32_t>& ids) {
-  size_t smallestMask = std::numeric_limits<size_t>::max();
-  for (size_t i = 0; i < fronts.size(); ++i) {
-    if (!outlines[i].empty()) smallestMask = std::min(smallestMask, fronts[i].size());
-  }
-  if (smallestMask == std::numeric_limits<size_t>::max()) return true;
-  auto fits = [smallestMask](int32_t id) {
-    return id >= 0 && static_cast<size_t>(id) < smallestMask;
-  };
-  for (size_t i = 0; i < fronts.size(); ++i) {
-    if (!outlines[i].empty() && !fits(ids[i])) return false;
-  }
-  const size_t lists = static_cast<size_t>(data.width) * static_cast<size_t>(data.height);
-  for (size_t p = 0; p < lists; ++p) {
-    for (const PixelWeight& entry : data.pixels[p]) {
-      if (!fits(entry.id)) return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
 
 bool AddShapeToPixelData(PixelData& data, const FrontMask& front, const Polygon& outline,
-                         const Bounds& window, int32_t id) {
-  CoverageGrid grid;
-  if (!MeasureShapeCoverage(window, data.height, outline, grid)) return true;
+                         const Bounds& window, int32_t id, MeasureScratch& scratch) {
+  MeasureShapeRows(window, data.height, outline, scratch);
+  const ShapeRows& rows = scratch.rows;
+  if (rows.rows.empty()) return true;
   const CellRange windowCells = WindowCells(window);
+  std::vector<std::vector<PixelWeight>>& lists = data.pixels;
 
   bool idsFit = true;
-  ForEachCoveredList(grid, windowCells, data, [&](double, std::vector<PixelWeight>& list) {
-    for (const PixelWeight& entry : list) idsFit = idsFit && IdFitsMask(front, entry.id);
+  ForEachFoldedSpan(rows, windowCells, [&](size_t first, size_t count, double) {
+    for (size_t p = first; p < first + count; ++p) {
+      for (const PixelWeight& entry : lists[p]) idsFit = idsFit && IdFitsMask(front, entry.id);
+    }
   });
   if (!idsFit) return RejectInput();
   // The fold adds at most one entry per list. Making room first leaves every allocation before
   // the first change, so an allocation failure leaves the data as it was.
-  ForEachCoveredList(grid, windowCells, data, [](double, std::vector<PixelWeight>& list) {
-    if (list.size() == list.capacity()) list.reserve(std::max<size_t>(4, 2 * list.size()));
-  });
-
-  ForEachCoveredList(grid, windowCells, data, [&](double cov, std::vector<PixelWeight>& list) {
-    if (cov > kFullCoverage) {
-      FoldFullCoverage(list, front, id);
-    } else {
-      FoldPartialCoverage(list, front, id, cov);
+  ForEachFoldedSpan(rows, windowCells, [&](size_t first, size_t count, double) {
+    for (size_t p = first; p < first + count; ++p) {
+      std::vector<PixelWeight>& list = lists[p];
+      if (list.size() == list.capacity()) list.reserve(std::max<size_t>(4, 2 * list.size()));
     }
+  });
+  ForEachFoldedSpan(rows, windowCells, [&](size_t first, size_t count, double cov) {
+    for (size_t p = first; p < first + count; ++p) FoldCoverage(lists[p], front, id, cov);
   });
   return true;
 }
@@ -140,43 +58,29 @@ bool AddShapeToPixelData(PixelData& data, const FrontMask& front, const Polygon&
 bool AddShapesToPixelData(PixelData& data, const std::vector<FrontMask>& fronts,
                           const std::vector<Polygon>& outlines, const Bounds& window,
                           const std::vector<int32_t>& ids) {
+  MeasureScratch scratch;
   for (size_t i = 0; i < fronts.size(); ++i) {
-    if (!AddShapeToPixelData(data, fronts[i], outlines[i], window, ids[i])) return false;
+    if (!AddShapeToPixelData(data, fronts[i], outlines[i], window, ids[i], scratch)) return false;
   }
   return true;
 }
 
-bool RunUpdatePixelData(const FrontMask& front, const Polygon& outline, const Bounds& window,
-                        int32_t id, InOutArg<PixelData> data) {
-  WorkingCopyGuard<PixelData> guard(data);
-  PixelData& working = AcquireWorkingCopy(data);
-  const bool ok = AddShapeToPixelData(working, front, outline, window, id);
-  guard.Disarm();
-  data.commit(&data);
-  return ok;
-}
-
-bool RunCreatePixelData(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
-                        const Bounds& window, const std::vector<int32_t>& ids,
-                        InOutArg<PixelData> data) {
-  WorkingCopyGuard<PixelData> guard(data);
-  PixelData& working = AcquireWorkingCopy(data);
-  bool ok = true;
-  if (guard.OwnsCopy()) {
-    // The target is untouched until commit, so a failed shape is undone by copying it again.
-    ok = AddShapesToPixelData(working, fronts, outlines, window, ids);
-    if (!ok) working = *data.target;
-  } else if (ShapesCannotMeetForeignIds(working, fronts, outlines, ids)) {
-    ok = AddShapesToPixelData(working, fronts, outlines, window, ids);
-  } else {
-    // A supplied working object is changed in place only when every shape succeeds.
-    PixelData trial = working;
-    ok = AddShapesToPixelData(trial, fronts, outlines, window, ids);
-    if (ok) working = std::move(trial);
+bool ShapesCannotMeetForeignIds(const PixelData& data, const std::vector<FrontMask>& fronts,
+                                const std::vector<Polygon>& outlines,
+                                const std::vector<int32_t>& ids) {
+  if (!IdsFitEveryMask(fronts, outlines, ids)) return false;
+  size_t smallestMask = std::numeric_limits<size_t>::max();
+  for (size_t i = 0; i < fronts.size(); ++i) {
+    if (!outlines[i].empty()) smallestMask = std::min(smallestMask, fronts[i].size());
   }
-  guard.Disarm();
-  data.commit(&data);
-  return ok;
+  if (smallestMask == std::numeric_limits<size_t>::max()) return true;  // no shape adds entries
+  const size_t lists = static_cast<size_t>(data.width) * static_cast<size_t>(data.height);
+  for (size_t p = 0; p < lists; ++p) {
+    for (const PixelWeight& entry : data.pixels[p]) {
+      if (entry.id < 0 || static_cast<size_t>(entry.id) >= smallestMask) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace pintovel

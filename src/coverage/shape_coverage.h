@@ -1,28 +1,66 @@
-// Measuring one shape for the per-pixel steps: the kernel runs only over the cells of the
-// shape's bounding box, so a small shape costs the same on a small image as on a huge one.
+// Measuring one shape for the roads that fold coverage into per-pixel data: the kernel runs
+// over the rows and columns the shape touches only, so a small shape costs the same on a small
+// image as on a huge one, and its rows of spans are kept for the fold.
 #ifndef PINTOVEL_COVERAGE_SHAPE_COVERAGE_H
 #define PINTOVEL_COVERAGE_SHAPE_COVERAGE_H
 
 #include <pintovel/pintovel.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "coverage/coverage_grid.h"
+#include "coverage/coverage_rows.h"
 
 namespace pintovel {
 
-// Fills `grid` with the coverage of `outline` over the cells it touches among the window's
-// columns and its first `rowsUsed` rows (the rows that hold lists). For an outline inside
-// those cells the values are those of a whole-window kernel run; every cell outside the grid
-// is zero up to rounding. An outline reaching beyond them is clipped first (in coordinates
-// relative to the window, so far windows keep their accuracy), which leaves the
-// winding-weighted area inside unchanged.
-// Returns false, leaving `grid` empty, when the outline touches no cell.
+// One measured row: spans[first .. first + count) of ShapeRows::spans.
+struct MeasuredRow {
+  int32_t y;
+  uint32_t first;
+  uint32_t count;
+};
+
+// A shape's coverage as rows of spans, in increasing row order, each row's spans sorted and
+// disjoint; cells in no span have coverage 0.
+struct ShapeRows {
+  std::vector<MeasuredRow> rows;
+  std::vector<CoverageSpan> spans;
+
+  void Clear() {
+    rows.clear();
+    spans.clear();
+  }
+  const CoverageSpan* SpansOf(const MeasuredRow& row) const {
+    return spans.data() + row.first;
+  }
+};
+
+// Everything the measuring of shapes reuses from one shape to the next.
+struct MeasureScratch {
+  CoverageScratch kernel;
+  ShapeRows rows;
+  Polygon clipped;
+  Polygon clipScratch;
+};
+
+// Measures `outline` over the cells of `window` in the window's first `rowsUsed` rows (the rows
+// that hold lists) into scratch.rows. An outline inside those cells is measured as it is; one
+// reaching beyond them is clipped to them first, in coordinates relative to the window's first
+// cell so that far windows keep their accuracy (the winding-weighted area inside is unchanged).
 // Requires: window edges representable as int32 cells; finite vertices within the accepted
 // coordinate range.
-bool MeasureShapeCoverage(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
-                          CoverageGrid& grid);
+void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
+                      MeasureScratch& scratch);
 
-// Index of the list of cell (x, y) in data built over `window`: row-major over the window's
-// columns, counted from its first cell.
+// Measures rows firstRow .. endRow - 1 of an outline that lies inside the cells `cells` into
+// scratch.rows, without clipping (rows do not depend on each other, so a band of an image is
+// measured by asking for its rows).
+void MeasureRowsOfOutline(const Polygon& outline, const CellRange& cells, int32_t firstRow,
+                          int32_t endRow, MeasureScratch& scratch);
+
+// Index of the list of cell (x, y) in data built over `windowCells`: row-major over the
+// window's columns, counted from its first cell.
 inline int64_t ListIndexOfCell(const CellRange& windowCells, int32_t x, int32_t y) {
   return static_cast<int64_t>(y - windowCells.originY) * windowCells.cols +
          (x - windowCells.originX);

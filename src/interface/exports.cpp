@@ -9,13 +9,14 @@
 
 #include "clip/regular_polygon.h"
 #include "coverage/pixel_data.h"
+#include "coverage/quick_draw.h"
 #include "curves/flatten.h"
-#include "interface/failure.h"
-#include "interface/validation.h"
 #include "interface/working_copy.h"
 #include "render/all_shape_draw.h"
 #include "render/compositing.h"
 #include "ribbon/ribbon_export.h"
+#include "support/failure.h"
+#include "support/input_limits.h"
 
 namespace pintovel {
 
@@ -28,23 +29,41 @@ bool IsUsableArg(const InOutArg<T>& arg) {
   return arg.commit != nullptr && (arg.working != nullptr || arg.target != nullptr);
 }
 
-// Protocol steps 1 and 3 with nothing done in between.
+// A rejected call that still hands the object back: unchanged, or emptied.
 template <class T>
 bool CommitUnchanged(InOutArg<T>& arg) {
-  WorkingCopyGuard<T> guard(arg);
-  AcquireWorkingCopy(arg);
-  guard.Disarm();
-  arg.commit(&arg);
+  RunHandBack(arg, [](T&, bool) { return false; });
   return RejectInput();
 }
 
 template <class T>
 bool CommitEmpty(InOutArg<T>& arg) {
-  WorkingCopyGuard<T> guard(arg);
-  AcquireWorkingCopy(arg).clear();
-  guard.Disarm();
-  arg.commit(&arg);
+  RunHandBack(arg, [](T& working, bool) {
+    working.clear();
+    return false;
+  });
   return RejectInput();
+}
+
+// CreatePixelData's shapes, all or none: a shape that meets an id outside its mask leaves the
+// working object as it was on entry. The library's own copy is restored from the untouched
+// target; a working object the host supplied is changed in place only when no shape can fail,
+// and otherwise through a trial copy.
+bool AddAllShapesOrNone(PixelData& working, bool libraryCopy, const PixelData* target,
+                        const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
+                        const Bounds& window, const std::vector<int32_t>& ids) {
+  if (libraryCopy) {
+    const bool ok = AddShapesToPixelData(working, fronts, outlines, window, ids);
+    if (!ok) working = *target;
+    return ok;
+  }
+  if (ShapesCannotMeetForeignIds(working, fronts, outlines, ids)) {
+    return AddShapesToPixelData(working, fronts, outlines, window, ids);
+  }
+  PixelData trial = working;
+  const bool ok = AddShapesToPixelData(trial, fronts, outlines, window, ids);
+  if (ok) working = std::move(trial);
+  return ok;
 }
 
 bool AllPolygonsAccepted(const std::vector<Polygon>& outlines, size_t count) {
@@ -95,7 +114,10 @@ PINTOVEL_API bool PINTOVEL_CALL RegularPolygons(const std::vector<BezierPath>* p
                       });
   if (!IsUsableArg(out)) return RejectInput();
   if (!usable) return CommitEmpty(out);
-  return RunRegularPolygons(*paths, mapping, width, height, out);
+  return RunHandBack(out, [&](std::vector<Polygon>& working, bool) {
+    MakePixelPolygons(*paths, mapping, width, height, working);
+    return true;
+  });
 }
 
 PINTOVEL_API bool PINTOVEL_CALL RegularPolygon(const BezierPath* path, double minX, double maxX,
@@ -106,7 +128,9 @@ PINTOVEL_API bool PINTOVEL_CALL RegularPolygon(const BezierPath* path, double mi
                       IsFlattenablePath(*path) && MapsToAcceptedCoordinates(*path, mapping);
   if (!IsUsableArg(out)) return RejectInput();
   if (!usable) return CommitEmpty(out);
-  return RunRegularPolygon(*path, mapping, width, height, out);
+  return RunHandBack(out, [&](Polygon& working, bool) {
+    return MakePixelPolygon(*path, mapping, width, height, working);
+  });
 }
 
 PINTOVEL_API bool PINTOVEL_CALL UpdatePixelData(const FrontMask* front, const Polygon* outline,
@@ -117,7 +141,10 @@ PINTOVEL_API bool PINTOVEL_CALL UpdatePixelData(const FrontMask* front, const Po
                       PixelDataCallIsUsable(*PixelDataOf(data), window) &&
                       IsAcceptedPolygon(*outline);
   if (!usable) return CommitUnchanged(data);
-  return RunUpdatePixelData(*front, *outline, *window, id, data);
+  return RunHandBack(data, [&](PixelData& working, bool) {
+    MeasureScratch scratch;
+    return AddShapeToPixelData(working, *front, *outline, *window, id, scratch);
+  });
 }
 
 PINTOVEL_API bool PINTOVEL_CALL CreatePixelData(const std::vector<FrontMask>* fronts,
@@ -129,7 +156,10 @@ PINTOVEL_API bool PINTOVEL_CALL CreatePixelData(const std::vector<FrontMask>* fr
   const bool usable = ShapeListsAreUsable(fronts, outlines, ids) &&
                       PixelDataCallIsUsable(*PixelDataOf(data), window);
   if (!usable) return CommitUnchanged(data);
-  return RunCreatePixelData(*fronts, *outlines, *window, *ids, data);
+  const PixelData* target = data.target;
+  return RunHandBack(data, [&](PixelData& working, bool libraryCopy) {
+    return AddAllShapesOrNone(working, libraryCopy, target, *fronts, *outlines, *window, *ids);
+  });
 }
 
 PINTOVEL_API bool PINTOVEL_CALL OnDraw(uint8_t* image, int32_t width, int32_t height,

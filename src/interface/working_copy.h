@@ -1,4 +1,11 @@
 // The library's side of the InOutArg hand-back protocol, for every record type it hands back.
+// Only the exports use it: the subsystems work on plain objects, and an export runs the
+// protocol around them (RunHandBack).
+//
+// The steps, callee side: (1) an empty `working` becomes a library copy of *target, released by
+// the library's own hook, while a supplied `working` is used as it is; (2) all work is done on
+// *working; (3) as the last act on every return path, `commit` is called once with the
+// record's address.
 //
 // MakeWorkingCopy    allocates a copy of *target on the library's heap.
 // CommitWorkingCopy  assigns *working to *target, then, as its last act, calls release;
@@ -29,7 +36,7 @@ void PINTOVEL_HOOK_CALL CommitWorkingCopy(InOutArg<T>* arg) {
   arg->release(arg);
 }
 
-// Protocol step 1: an empty `working` becomes a library copy of *target, released by the
+// Step 1: an empty `working` becomes a library copy of *target, released by the
 // library's own hook; a supplied `working` is used as it is.
 template <class T>
 T& AcquireWorkingCopy(InOutArg<T>& arg) {
@@ -38,22 +45,6 @@ T& AcquireWorkingCopy(InOutArg<T>& arg) {
     arg.release = &ReleaseWorkingCopy<T>;
   }
   return *arg.working;
-}
-
-// The record the library builds when it calls one of its own entries on an object it owns.
-template <class T>
-InOutArg<T> MakeLibraryArg(T& target) {
-  return InOutArg<T>{&target, nullptr, &CommitWorkingCopy<T>, &ReleaseWorkingCopy<T>};
-}
-
-template <class T>
-void PINTOVEL_HOOK_CALL LeaveInPlace(InOutArg<T>*) {}
-
-// The record for a library object that an entry changes in place: `working` is the object
-// itself, so the entry neither copies nor releases anything, and its commit has nothing to do.
-template <class T>
-InOutArg<T> MakeInPlaceArg(T& object) {
-  return InOutArg<T>{&object, &object, &LeaveInPlace<T>, &LeaveInPlace<T>};
 }
 
 // Frees a working copy that the library made when an exception leaves a step before its
@@ -80,6 +71,19 @@ class WorkingCopyGuard {
   bool owned_;
   bool armed_ = true;
 };
+
+// Steps 1 to 3 around `work`, which changes the working object it is given and returns the
+// call's result. An exception leaving `work` frees a working copy the library made and calls
+// no hook.
+template <class T, class Work>
+bool RunHandBack(InOutArg<T>& arg, Work work) {
+  WorkingCopyGuard<T> guard(arg);
+  T& working = AcquireWorkingCopy(arg);
+  const bool ok = work(working, guard.OwnsCopy());
+  guard.Disarm();
+  arg.commit(&arg);
+  return ok;
+}
 
 }  // namespace pintovel
 

@@ -1,43 +1,27 @@
 #include "render/compositing.h"
 
-#include <cmath>
-#include <cstring>
-
-#include "interface/failure.h"
+#include "support/failure.h"
 
 namespace pintovel {
 
 namespace {
 
-uint8_t ChannelOf(uint32_t colour, int channel) {
-  uint8_t bytes[4];
-  std::memcpy(bytes, &colour, sizeof colour);  // channels in memory order, like image pixels
-  return bytes[channel];
+// Pixels of an empty list keep bytes 0 to 2: t = 0 + 1 * old + 0.5 truncates to old.
+void ClearFourthBytes(uint8_t* pixels, size_t count) {
+  for (size_t i = 0; i < count; ++i) pixels[4 * i + 3] = 0;
 }
 
-void BlendPixel(uint8_t* pixel, const std::vector<PixelWeight>& list, const ColourTable& colours) {
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-  double remain = 1.0;  // share of the pixel that keeps its old colour
-  for (const PixelWeight& entry : list) {
-    const uint32_t colour = colours[static_cast<size_t>(entry.id)];
-    const double w = entry.weight;
-    s0 = s0 + w * ChannelOf(colour, 0);
-    s1 = s1 + w * ChannelOf(colour, 1);
-    s2 = s2 + w * ChannelOf(colour, 2);
-    remain = remain - w;
-  }
-  const uint8_t out[4] = {WrapToByte(s0 + remain * pixel[0] + 0.5),
-                          WrapToByte(s1 + remain * pixel[1] + 0.5),
-                          WrapToByte(s2 + remain * pixel[2] + 0.5), 0};
-  std::memcpy(pixel, out, sizeof out);  // one 32-bit store
+// A list whose weights leave exactly nothing of the old colour (remain is +0 or -0) gives
+// every pixel the same bytes: remain * old is a zero and s + 0 is s.
+void FillRun(uint8_t* pixels, size_t count, const ListBlend& b) {
+  uint8_t first[4] = {0, 0, 0, 0};
+  BlendPixel(first, b);
+  uint32_t value;
+  std::memcpy(&value, first, sizeof value);
+  for (size_t i = 0; i < count; ++i) std::memcpy(pixels + 4 * i, &value, sizeof value);
 }
 
 }  // namespace
-
-uint8_t WrapToByte(double value) {
-  if (!(std::fabs(value) < 2147483648.0)) return 0;
-  return static_cast<uint8_t>(static_cast<uint32_t>(static_cast<int32_t>(value)) & 0xFFu);
-}
 
 bool ListsUseColourTable(const std::vector<std::vector<PixelWeight>>& pixels, size_t count,
                          const ColourTable& colours) {
@@ -49,13 +33,43 @@ bool ListsUseColourTable(const std::vector<std::vector<PixelWeight>>& pixels, si
   return true;
 }
 
+void BlendLists(uint8_t* image, const std::vector<std::vector<PixelWeight>>& pixels, size_t count,
+                const ColourTable& colours) {
+  for (size_t p = 0; p < count; ++p) {
+    const std::vector<PixelWeight>& list = pixels[p];
+    BlendPixel(image + 4 * p, ListBlendOf(list.data(), list.size(), colours));
+  }
+}
+
 bool RunOnDraw(uint8_t* image, int32_t width, int32_t height,
                const std::vector<std::vector<PixelWeight>>& pixels, const ColourTable& colours) {
   if (width <= 0 || height <= 0) return true;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (!ListsUseColourTable(pixels, count, colours)) return RejectInput();
-  for (size_t p = 0; p < count; ++p) BlendPixel(image + 4 * p, pixels[p], colours);
+  BlendLists(image, pixels, count, colours);
   return true;
+}
+
+void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& colours) {
+  const size_t width = static_cast<size_t>(rows.width());
+  for (int32_t y = rows.firstRow(); y < rows.firstRow() + rows.rowCount(); ++y) {
+    uint8_t* row = image + 4 * static_cast<size_t>(y) * width;
+    const std::vector<WeightRun>& runs = rows.RunsOf(y);
+    for (size_t k = 0; k < runs.size(); ++k) {
+      uint8_t* pixels = row + 4 * static_cast<size_t>(runs[k].x0);
+      const size_t count = static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0);
+      if (runs[k].count == 0) {
+        ClearFourthBytes(pixels, count);
+        continue;
+      }
+      const ListBlend b = ListBlendOf(rows.EntriesOf(runs[k]), runs[k].count, colours);
+      if (b.remain == 0.0) {
+        FillRun(pixels, count, b);
+      } else {
+        for (size_t i = 0; i < count; ++i) BlendPixel(pixels + 4 * i, b);
+      }
+    }
+  }
 }
 
 }  // namespace pintovel

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "clip/polygon_split.h"
-#include "coverage/pixel_data.h"
+#include "coverage/stacking_fold.h"
+#include "coverage/weight_rows.h"
 #include "curves/flatten.h"
-#include "interface/failure.h"
-#include "interface/validation.h"
+#include "support/failure.h"
+#include "support/input_limits.h"
 
 namespace pintovel {
 
@@ -16,15 +18,11 @@ namespace {
 
 constexpr char16_t kProgressPrefix[] = u"撇丝生成...";
 
-// What the call measures: every shape's part that is not measured yet, with its record, and
-// the part below the current band that the band's cut carries on.
-struct ShapeState {
+// Every shape's outline flattened in pixel units and clipped to the image, with the record
+// that contains it.
+struct ShapeOutlines {
   std::vector<Polygon> polygons;
   std::vector<Bounds> bounds;
-  std::vector<Polygon> carried;
-  std::vector<Bounds> carriedBounds;
-  std::vector<FrontMask> fronts;
-  std::vector<int32_t> ids;
 };
 
 bool ShapesAreAccepted(const std::vector<RibbonShape>& shapes) {
@@ -32,29 +30,25 @@ bool ShapesAreAccepted(const std::vector<RibbonShape>& shapes) {
                      [](const RibbonShape& shape) { return IsFlattenablePath(shape.outline); });
 }
 
-// Flattened in pixel units, bounded and clipped to the image.
-ShapeState PrepareShapes(const std::vector<RibbonShape>& shapes, int32_t width, int32_t height) {
-  ShapeState state;
+ShapeOutlines PrepareOutlines(const std::vector<RibbonShape>& shapes, int32_t width,
+                              int32_t height) {
+  ShapeOutlines outlines;
   const size_t n = shapes.size();
-  state.polygons.resize(n);
-  state.bounds.assign(n, Bounds{0.0, 0.0, 0.0, 0.0});
-  state.carried.resize(n);
-  state.carriedBounds.assign(n, Bounds{0.0, 0.0, 0.0, 0.0});
-  state.fronts.reserve(n);
-  state.ids.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    FlattenPath(shapes[i].outline, state.polygons[i]);
-    state.fronts.push_back(shapes[i].front);
-    state.ids.push_back(static_cast<int32_t>(shapes[i].id));
-  }
+  outlines.polygons.resize(n);
+  outlines.bounds.assign(n, Bounds{0.0, 0.0, 0.0, 0.0});
   Polygon scratch;
   Bounds scratchBounds{};
   for (size_t i = 0; i < n; ++i) {
-    state.bounds[i] = BoundingBox(state.polygons[i]);
-    ClipPolygonToImage(state.polygons[i], state.bounds[i], width, height, state.polygons[i],
-                       scratch, scratchBounds);
+    Polygon& polygon = outlines.polygons[i];
+    FlattenPath(shapes[i].outline, polygon);
+    outlines.bounds[i] = BoundingBox(polygon);
+    ClipPolygonToImage(polygon, outlines.bounds[i], width, height, polygon, scratch, scratchBounds);
   }
-  return state;
+  return outlines;
+}
+
+bool ShapeReachesRows(const Polygon& polygon, const Bounds& bounds, int32_t top, int32_t bottom) {
+  return !polygon.empty() && bounds.maxY > top && bounds.minY < bottom;
 }
 
 // Gives the mask buffer back exactly once: after the last band, or as an exception passes.
@@ -80,16 +74,24 @@ class MaskBuffer {
   uint8_t* bytes_;
 };
 
-void WriteMask(const PixelData& band, size_t bandPixels, int32_t id, uint8_t* mask) {
-  for (size_t p = 0; p < bandPixels; ++p) {
-    uint8_t byte = 255;
-    for (const PixelWeight& entry : band.pixels[p]) {
-      if (entry.id == id) {
-        byte = MaskByteOfWeight(entry.weight);
-        break;
+// The mask of `id` over the rows held: 255 where a list has no entry for the id, else the
+// byte of its (only) entry's weight.
+void WriteMask(const WeightRows& rows, int32_t id, uint8_t* mask) {
+  const size_t width = static_cast<size_t>(rows.width());
+  for (int32_t y = rows.firstRow(); y < rows.firstRow() + rows.rowCount(); ++y) {
+    uint8_t* row = mask + static_cast<size_t>(y - rows.firstRow()) * width;
+    const std::vector<WeightRun>& runs = rows.RunsOf(y);
+    for (size_t k = 0; k < runs.size(); ++k) {
+      uint8_t byte = 255;
+      const PixelWeight* entries = rows.EntriesOf(runs[k]);
+      for (uint32_t j = 0; j < runs[k].count; ++j) {
+        if (entries[j].id == id) {
+          byte = MaskByteOfWeight(entries[j].weight);
+          break;
+        }
       }
+      std::memset(row + runs[k].x0, byte, static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0));
     }
-    mask[p] = byte;
   }
 }
 
@@ -128,14 +130,16 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
   }
   if (!ShapesAreAccepted(shapes)) return RejectInput();
 
-  ShapeState state = PrepareShapes(shapes, width, height);
+  const ShapeOutlines outlines = PrepareOutlines(shapes, width, height);
+  const bool checkEachShape = !IdsFitEveryMask(
+      shapes.size(), [&](size_t i) -> const FrontMask& { return shapes[i].front; },
+      [&](size_t i) { return int32_t{shapes[i].id}; },
+      [&](size_t i) { return !outlines.polygons[i].empty(); });
   const int32_t rowsPerBand = RowsPerBand(width, height);
-  size_t bandPixels = static_cast<size_t>(rowsPerBand) * static_cast<size_t>(width);
-  PixelData band;
-  band.pixels.resize(bandPixels);
-  band.width = width;
-  band.height = rowsPerBand;
-  RibbonRect rect{0, 0, width, rowsPerBand};
+  const size_t bandPixels = static_cast<size_t>(rowsPerBand) * static_cast<size_t>(width);
+  const CellRange image{0, 0, width, height};
+  WeightRows band;
+  MeasureScratch scratch;
 
   uint8_t* bytes = host.allocator->Allocate(static_cast<int32_t>(bandPixels));
   if (bytes == nullptr) return RejectInput();
@@ -144,47 +148,31 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
   host.progress->SetText(kProgressPrefix);
   host.progress->SetPosition(0, 100);
 
+  // Rows do not depend on each other, so each band measures just its rows of every outline.
   for (int32_t top = 0; top < height;) {
-    int32_t rows = rowsPerBand;
-    if (height - top < rowsPerBand) {
-      // The last, shorter band: the clip already ended every polygon at the image's height.
-      rows = height - top;
-      band.height = rows;
-      bandPixels = static_cast<size_t>(rows) * static_cast<size_t>(width);
-      rect.top = top;
-      rect.bottom = height;
-    } else {
-      for (size_t i = 0; i < shapes.size(); ++i) {
-        SplitPolygonAtY(state.bounds[i], state.polygons[i], state.carried[i],
-                        state.carriedBounds[i], top + rowsPerBand);
+    const int32_t bottom = std::min(height, top + rowsPerBand);
+    band.Reset(width, top, bottom - top);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+      if (!ShapeReachesRows(outlines.polygons[i], outlines.bounds[i], top, bottom)) continue;
+      MeasureRowsOfOutline(outlines.polygons[i], image, top, bottom, scratch);
+      if (checkEachShape && !band.ListsFitMask(scratch.rows, shapes[i].front)) {
+        mask.Free();
+        return RejectInput();
       }
-      rect.top = top;
-      rect.bottom = top + rowsPerBand;
+      band.Fold(scratch.rows, shapes[i].front, shapes[i].id);
     }
 
-    const Bounds window{0.0, double(width), double(rect.top), double(rect.bottom)};
-    if (!AddShapesToPixelData(band, state.fronts, state.polygons, window, state.ids)) {
-      mask.Free();
-      return RejectInput();
-    }
-
+    const RibbonRect rect{0, top, width, bottom};
     for (size_t k = 0; k < layers.size(); ++k) {
       if (layers[k] <= 0) continue;
-      WriteMask(band, bandPixels, static_cast<int32_t>(k), mask.bytes());
+      WriteMask(band, static_cast<int32_t>(k), mask.bytes());
       host.canvas->PutMask(mask.bytes(), layers[k], &rect);
     }
 
-    const double percent = double(rect.bottom) / height * 100.0;
+    const double percent = double(bottom) / height * 100.0;
     host.progress->SetText(ProgressText(percent).c_str());
     host.progress->SetPosition(static_cast<int32_t>(percent), 100);
-
-    // The fold adds to the lists it is given, so the next band starts from empty ones.
-    for (std::vector<PixelWeight>& list : band.pixels) list.clear();
-    // The carried parts become the shapes still to measure; the old parts are spent, and the
-    // next cut empties the carried lists before it writes them.
-    state.polygons.swap(state.carried);
-    state.bounds.swap(state.carriedBounds);
-    top += rows;
+    top = bottom;
   }
 
   mask.Free();

@@ -64,7 +64,8 @@ TEST(InOutArg, CommitWithoutWorkingDoesNothing) {
 TEST(InOutArg, LibraryHooksCopyEveryField) {
   PixelData target = EmptyPixelData(3, 2);
   target.pixels[4].push_back({7, 0.25});
-  InOutArg<PixelData> arg = MakeLibraryArg(target);
+  InOutArg<PixelData> arg{&target, nullptr, &CommitWorkingCopy<PixelData>,
+                          &ReleaseWorkingCopy<PixelData>};
   PixelData& working = AcquireWorkingCopy(arg);
   ASSERT_NE(&working, &target);
   EXPECT_EQ(working.width, 3);

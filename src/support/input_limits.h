@@ -1,8 +1,9 @@
-// Checks that the exports run on their input before they change anything. Each answers one
-// question about untrusted data; the exports combine them and report a false result through
+// The limits on what the library accepts, and the checks that the exports (and the ribbon
+// export, on what its host reports) run on untrusted input before they change anything. Each
+// check answers one question; the callers combine them and report a false result through
 // RejectInput.
-#ifndef PINTOVEL_INTERFACE_VALIDATION_H
-#define PINTOVEL_INTERFACE_VALIDATION_H
+#ifndef PINTOVEL_SUPPORT_INPUT_LIMITS_H
+#define PINTOVEL_SUPPORT_INPUT_LIMITS_H
 
 #include <pintovel/pintovel.h>
 
@@ -41,4 +42,4 @@ bool HasAllLists(const PixelData& data);
 
 }  // namespace pintovel
 
-#endif  // PINTOVEL_INTERFACE_VALIDATION_H
+#endif  // PINTOVEL_SUPPORT_INPUT_LIMITS_H

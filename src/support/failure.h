@@ -1,7 +1,7 @@
 // Every false result of the library passes through RejectInput, so that one breakpoint (or one
 // line of tracing while debugging) catches every rejected call.
-#ifndef PINTOVEL_INTERFACE_FAILURE_H
-#define PINTOVEL_INTERFACE_FAILURE_H
+#ifndef PINTOVEL_SUPPORT_FAILURE_H
+#define PINTOVEL_SUPPORT_FAILURE_H
 
 namespace pintovel {
 
@@ -9,4 +9,4 @@ bool RejectInput();
 
 }  // namespace pintovel
 
-#endif  // PINTOVEL_INTERFACE_FAILURE_H
+#endif  // PINTOVEL_SUPPORT_FAILURE_H

@@ -1,4 +1,4 @@
-#include "interface/failure.h"
+#include "support/failure.h"
 
 namespace pintovel {
 

@@ -1,4 +1,4 @@
-#include "interface/validation.h"
+#include "support/input_limits.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,4 @@
 // The fast road: one owner per pixel, claimed at half coverage, respecting front masks.
-#include "coverage/owner_map.h"
-
 #include <gtest/gtest.h>
 #include <pintovel/pintovel.h>
 
@@ -61,34 +59,6 @@ TEST(OwnerMap, NegativeWindingNeverClaims) {
 
 TEST(OwnerMap, NoShapesLeaveTheImageUntouched) {
   EXPECT_EQ(Quick({}, {}, {}, kColours), (std::array<uint32_t, 2>{0x11111111u, 0x11111111u}));
-}
-
-// The per-shape step hands the map back through commit exactly once, and CreateOwnerMap's own
-// record too, with a working copy made from the target.
-int g_commits = 0;
-void PINTOVEL_HOOK_CALL CountingCommit(InOutArg<OwnerMap>* arg) {
-  ++g_commits;
-  *arg->target = *arg->working;
-  arg->release(arg);
-}
-
-TEST(OwnerMap, StepsCommitOnceAndHandBackTheMap) {
-  OwnerMap map{std::vector<int32_t>(4, -1), 2, 2};
-  g_commits = 0;
-  const std::vector<FrontMask> fronts{MaskWith(1, {})};
-  const std::vector<Polygon> outlines{Rect(0, 0, 1, 2)};
-  const std::vector<int32_t> ids{0};
-  ASSERT_TRUE(CreateOwnerMap(fronts, outlines, ids,
-                             InOutArg<OwnerMap>{&map, nullptr, &CountingCommit, nullptr}));
-  EXPECT_EQ(g_commits, 1);
-  EXPECT_EQ(map.owners, (std::vector<int32_t>{0, -1, 0, -1}));
-}
-
-TEST(OwnerMap, FillRejectsOwnersOutsideTheColourTable) {
-  std::array<uint32_t, 2> image{1u, 2u};
-  const std::vector<int32_t> owners{0, 5};
-  EXPECT_FALSE(FillFromOwnerMap(reinterpret_cast<uint8_t*>(image.data()), 2, 1, owners, kColours));
-  EXPECT_EQ(image, (std::array<uint32_t, 2>{1u, 2u}));
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+// Rows of runs: a row of pixels held as runs, each run starting at its x0 and ending where the
+// next one starts (the last at the row's width), every pixel of a run holding the same value.
+// This is how the library keeps the per-pixel data it owns (weight lists, owners): a shape's
+// coverage arrives as rows of spans, and a span covering many pixels of one run is applied once.
+#ifndef PINTOVEL_COVERAGE_RUN_ROWS_H
+#define PINTOVEL_COVERAGE_RUN_ROWS_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "coverage/coverage_rows.h"
+
+namespace pintovel {
+
+// Index of the run holding pixel x: the last run starting at or before x.
+// Requires: runs[0].x0 <= x.
+template <class Run>
+size_t RunIndexAt(const std::vector<Run>& runs, int32_t x) {
+  const auto after = std::upper_bound(runs.begin(), runs.end(), x,
+                                      [](int32_t value, const Run& run) { return value < run.x0; });
+  return static_cast<size_t>(after - runs.begin()) - 1;
+}
+
+// One past the last pixel of run k.
+template <class Run>
+int32_t RunEndOf(const std::vector<Run>& runs, size_t k, int32_t width) {
+  return k + 1 < runs.size() ? runs[k + 1].x0 : width;
+}
+
+// Rewrites the stretch of a row that one row of spans touches: the runs from the one holding
+// the first span's start to the one holding the last span's end are cut where spans begin and
+// end, and every piece is handed to append(x0, oldRun, span), with span null for pieces in the
+// gaps between spans; append pushes the piece's new run onto `pieces` (or lets the previous
+// piece absorb it). The stretch is then replaced by `pieces`, joined with its neighbours where
+// same(a, b) says two runs hold equal values.
+// Requires: spans sorted, disjoint, non-empty, inside [0, width); runs cover the row.
+template <class Run, class Append, class Same>
+void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const CoverageSpan* spans,
+                           size_t count, std::vector<Run>& pieces, Append append, Same same) {
+  const int32_t regionStart = spans[0].x0;
+  const int32_t regionEnd = spans[count - 1].x1;
+  const size_t k0 = RunIndexAt(runs, regionStart);
+  const size_t k1 = RunIndexAt(runs, regionEnd - 1);
+
+  pieces.clear();
+  if (runs[k0].x0 < regionStart) pieces.push_back(runs[k0]);
+  size_t k = k0;
+  size_t s = 0;
+  for (int32_t x = regionStart; x < regionEnd;) {
+    const int32_t runEnd = RunEndOf(runs, k, width);
+    const bool inSpan = spans[s].x0 <= x;
+    const int32_t end = std::min(runEnd, inSpan ? spans[s].x1 : spans[s].x0);
+    append(x, runs[k], inSpan ? &spans[s] : nullptr);
+    x = end;
+    if (x == runEnd) ++k;
+    if (inSpan && x == spans[s].x1) ++s;
+  }
+  if (RunEndOf(runs, k1, width) > regionEnd) append(regionEnd, runs[k1], nullptr);
+
+  const size_t begin = k0;
+  const size_t oldCount = k1 + 1 - k0;
+  const size_t newCount = pieces.size();
+  const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
+  if (newCount > oldCount) {
+    runs.insert(at(begin + oldCount), newCount - oldCount, Run{});
+  } else if (newCount < oldCount) {
+    runs.erase(at(begin + newCount), at(begin + oldCount));
+  }
+  std::copy(pieces.begin(), pieces.end(), at(begin));
+  const size_t last = begin + newCount - 1;
+  if (last + 1 < runs.size() && same(runs[last], runs[last + 1])) runs.erase(at(last + 1));
+  if (begin > 0 && same(runs[begin - 1], runs[begin])) runs.erase(at(begin));
+}
+
+}  // namespace pintovel
+
+#endif  // PINTOVEL_COVERAGE_RUN_ROWS_H

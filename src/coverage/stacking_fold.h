@@ -1,0 +1,131 @@
+// The painter's-stack arithmetic on one pixel's weight list: how a shape covering part `cov`
+// of the pixel changes the list, governed by its front mask. Every road that keeps weight lists
+// (the host's PixelData and the library's own run-length rows) folds through these functions,
+// so the same coverage gives the same weights, bit for bit, whatever holds the list.
+//
+// `List` is any sequence of PixelWeight with size(), operator[] (an element the fold may
+// assign to), push_back(entry) and resize(n) for n <= size(). The fold appends at most one
+// entry; a caller that must not allocate mid-fold makes room for it first.
+#ifndef PINTOVEL_COVERAGE_STACKING_FOLD_H
+#define PINTOVEL_COVERAGE_STACKING_FOLD_H
+
+#include <pintovel/pintovel.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+namespace pintovel {
+
+// Coverage below this leaves a pixel alone; above kFullCoverage a shape covers the whole pixel,
+// and front shares summing to at least kFullCoverage leave the shape nothing. The kernel leaves
+// rounding residues of about 1e-15 where the exact value is 0 or 1.
+constexpr double kMinCoverage = 1e-9;
+constexpr double kFullCoverage = 0.999999999;
+
+// Whether coverage `cov` changes a list at all. Written so that NaN is folded (as a partial
+// coverage), like any value that is not below the threshold.
+inline bool IsFoldedCoverage(double cov) {
+  return !(cov < kMinCoverage);
+}
+
+inline bool IsInFront(const FrontMask& front, int32_t id) {
+  return front[static_cast<size_t>(id)];
+}
+
+inline bool IdFitsMask(const FrontMask& front, int32_t id) {
+  return id >= 0 && static_cast<size_t>(id) < front.size();
+}
+
+// Whether every shape with vertices has an id that fits the front mask of every shape with
+// vertices. Then no list or owner the shapes produce can hold an id that a mask cannot answer
+// for, and the per-shape checks can be skipped. Shape i has the mask maskOf(i), the id idOf(i),
+// and hasVertices(i) says whether it can cover anything.
+template <class MaskOf, class IdOf, class HasVertices>
+bool IdsFitEveryMask(size_t count, MaskOf maskOf, IdOf idOf, HasVertices hasVertices) {
+  size_t smallestMask = std::numeric_limits<size_t>::max();
+  for (size_t i = 0; i < count; ++i) {
+    if (hasVertices(i)) smallestMask = std::min(smallestMask, maskOf(i).size());
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t id = idOf(i);
+    if (hasVertices(i) && (id < 0 || static_cast<size_t>(id) >= smallestMask)) return false;
+  }
+  return true;
+}
+
+// The same for the parallel shape lists of the drawing calls.
+inline bool IdsFitEveryMask(const std::vector<FrontMask>& fronts,
+                            const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids) {
+  return IdsFitEveryMask(
+      fronts.size(), [&](size_t i) -> const FrontMask& { return fronts[i]; },
+      [&](size_t i) { return ids[i]; }, [&](size_t i) { return !outlines[i].empty(); });
+}
+
+// The shape covers the whole pixel: entries behind it go, entries in front stay in order, and
+// the shape takes what those in front leave (its own entry, if in front, stays in place and
+// receives that share). Rebuilt in place; shrinking never allocates.
+// Requires: every id in the list fits `front`.
+template <class List>
+void FoldFullCoverage(List& list, const FrontMask& front, int32_t id) {
+  double sum = 0.0;  // shares of the shapes in front, own entry excluded
+  size_t own = std::numeric_limits<size_t>::max();
+  size_t kept = 0;
+  const size_t count = list.size();
+  for (size_t j = 0; j < count; ++j) {
+    const PixelWeight entry = list[j];
+    if (!IsInFront(front, entry.id)) continue;
+    list[kept] = entry;
+    if (entry.id == id) {
+      own = kept;
+    } else {
+      sum += entry.weight;
+    }
+    ++kept;
+  }
+  list.resize(kept);
+  if (own != std::numeric_limits<size_t>::max()) {
+    list[own].weight = 1.0 - sum;
+  } else if (sum < kFullCoverage) {
+    list.push_back(PixelWeight{id, 1.0 - sum});
+  }
+}
+
+// The shape covers part `cov` of the pixel: entries behind it are scaled by 1 - cov, and the
+// shape receives (1 - front shares) * cov, folded into its own entry if it has one.
+// Requires: every id in the list fits `front`.
+template <class List>
+void FoldPartialCoverage(List& list, const FrontMask& front, int32_t id, double cov) {
+  double sum = 0.0;
+  size_t own = std::numeric_limits<size_t>::max();
+  const size_t count = list.size();
+  for (size_t j = 0; j < count; ++j) {
+    const PixelWeight entry = list[j];
+    if (IsInFront(front, entry.id)) {
+      sum += entry.weight;
+    } else {
+      list[j].weight = (1.0 - cov) * entry.weight;
+    }
+    if (entry.id == id) own = j;
+  }
+  if (own != std::numeric_limits<size_t>::max()) {
+    list[own].weight = (1.0 - sum) * cov + list[own].weight;
+  } else if (sum < kFullCoverage) {
+    list.push_back(PixelWeight{id, (1.0 - sum) * cov});
+  }
+}
+
+// One shape's coverage of one pixel, for a coverage that IsFoldedCoverage accepts.
+template <class List>
+void FoldCoverage(List& list, const FrontMask& front, int32_t id, double cov) {
+  if (cov > kFullCoverage) {
+    FoldFullCoverage(list, front, id);
+  } else {
+    FoldPartialCoverage(list, front, id, cov);
+  }
+}
+
+}  // namespace pintovel
+
+#endif  // PINTOVEL_COVERAGE_STACKING_FOLD_H
