@@ -59,19 +59,24 @@ void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Coverage
   }
   if (RunEndOf(runs, k1, width) > regionEnd) append(regionEnd, runs[k1], nullptr);
 
-  const size_t begin = k0;
-  const size_t oldCount = k1 + 1 - k0;
+  // Pieces equal to the neighbouring runs join them: the replaced stretch grows over a
+  // neighbour, which keeps its start, so the row is rewritten with a single move of its tail.
+  size_t begin = k0;
+  size_t end = k1 + 1;
+  if (begin > 0 && same(runs[begin - 1], pieces.front())) {
+    --begin;
+    pieces.front().x0 = runs[begin].x0;
+  }
+  if (end < runs.size() && same(pieces.back(), runs[end])) ++end;
+  const size_t oldCount = end - begin;
   const size_t newCount = pieces.size();
   const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
   if (newCount > oldCount) {
-    runs.insert(at(begin + oldCount), newCount - oldCount, Run{});
+    runs.insert(at(end), newCount - oldCount, Run{});
   } else if (newCount < oldCount) {
-    runs.erase(at(begin + newCount), at(begin + oldCount));
+    runs.erase(at(begin + newCount), at(end));
   }
   std::copy(pieces.begin(), pieces.end(), at(begin));
-  const size_t last = begin + newCount - 1;
-  if (last + 1 < runs.size() && same(runs[last], runs[last + 1])) runs.erase(at(last + 1));
-  if (begin > 0 && same(runs[begin - 1], runs[begin])) runs.erase(at(begin));
 }
 
 }  // namespace pintovel
