@@ -107,7 +107,9 @@ void WeightRows::AppendPiece(int32_t x0, const WeightRun& old, bool folded, doub
     const size_t needed = first + old.count + 1;  // the fold appends at most one entry
     if (needed > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
     if (needed > entries_.capacity()) entries_.reserve(std::max(needed, 2 * entries_.capacity()));
-    for (uint32_t j = 0; j < old.count; ++j) entries_.push_back(entries_[old.first + j]);
+    entries_.resize(first + old.count);
+    std::memcpy(entries_.data() + first, entries_.data() + old.first,
+                old.count * sizeof(PixelWeight));
     TailList list(entries_, first);
     FoldCoverage(list, front, id, cov);
     piece.first = static_cast<uint32_t>(first);
