@@ -19,6 +19,9 @@ class Notices {
   // occurrences of the same kind are only counted.
   void Report(const std::string& kind, const std::string& message, long line);
 
+  // Reports `message` every time (it names its element), counted under `kind`.
+  void ReportEach(const std::string& kind, const std::string& message);
+
   // How often `kind` occurred.
   std::size_t Count(const std::string& kind) const;
 
