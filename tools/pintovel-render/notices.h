@@ -1,4 +1,5 @@
-// Warnings about what the drawing cannot show, each kind reported once.
+// Warnings on standard error: what the drawing cannot show, each kind reported once, and
+// invalid values, one warning per element that they spoil.
 #ifndef PINTOVEL_RENDER_NOTICES_H
 #define PINTOVEL_RENDER_NOTICES_H
 

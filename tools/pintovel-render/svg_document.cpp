@@ -129,8 +129,7 @@ SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
         first.seen ? first.message
                    : PlainMessage(last != nullptr ? last->code : 0,
                                   TrimMessage(last != nullptr ? last->message : nullptr));
-    throw ToolError(ExitCode::kMalformedXml,
-                    name + ":" + std::to_string(line) + ": " + message);
+    throw ToolError(ExitCode::kMalformedXml, name + ":" + std::to_string(line) + ": " + message);
   }
   const xmlNode* root = xmlDocGetRootElement(document.doc_.get());
   if (root == nullptr || LocalName(root) != "svg") {
