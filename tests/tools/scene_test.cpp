@@ -164,14 +164,15 @@ TEST(Scene, InvalidValuesSpoilOnlyTheirElement) {
           "<rect width='2' height='3' rx='-1' ry='-5'/>\n"
           "<rect width='-2' height='3'/><circle r='-1'/><ellipse rx='1' ry='-1'/>\n"
           "<rect id='two' width='1' height='x' transform='rotate(1 2)'/>\n"
-          "<g transform='translate(1e300 0) scale(1e300)'><rect width='1' height='1'/></g>"),
+          "<g transform='translate(1e300 0) scale(1e300)'><rect width='1' height='1'/></g>"
+          "<use href='#two'/><use href='#two'/>"),
       "test.svg");
   const Scene scene = BuildScene(document, std::nullopt, std::nullopt, notices);
   ASSERT_EQ(scene.shapes.size(), 2u);
   EXPECT_NEAR(SignedArea(scene.shapes[0].outline), 4.0 * 2.0 + 4.0 * 2.0, 1e-9);
   EXPECT_NEAR(SignedArea(scene.shapes[1].outline), 2.0 * 3.0, 1e-9);  // square corners
   // The root, the path, the first rect, the negative rect, circle and ellipse, the rect with
-  // two problems, and the far rect: eight elements, eight lines.
+  // two problems (also when used again), and the far rect: eight elements, eight lines.
   EXPECT_EQ(notices.Count("invalid-content"), 8u);
   const std::string text = messages.str();
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8) << text;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string_view>
+#include <unordered_set>
 
 #include "affine.h"
 #include "basic_shapes.h"
@@ -102,8 +103,9 @@ class SceneBuilder {
     problems_.push_back({element, what + " (" + consequence + ")"});
   }
 
-  // Warns about the problems found so far, one warning per element. Called before the walk
-  // descends into an element's content, so that a container's warning precedes its children's.
+  // Warns about the problems found so far, one warning per element (an element that use
+  // instantiates again is not reported again). Called before the walk descends into an
+  // element's content, so that a container's warning precedes its children's.
   void ReportProblems() {
     for (std::size_t i = 0; i < problems_.size();) {
       const xmlNode* element = problems_[i].first;
@@ -111,7 +113,7 @@ class SceneBuilder {
       for (++i; i < problems_.size() && problems_[i].first == element; ++i) {
         text += "; " + problems_[i].second;
       }
-      notices_.ReportEach("invalid-content", text);
+      if (reported_.insert(element).second) notices_.ReportEach("invalid-content", text);
     }
     problems_.clear();
   }
@@ -613,6 +615,7 @@ class SceneBuilder {
   Notices& notices_;
   InvalidContent invalid_;
   std::vector<std::pair<const xmlNode*, std::string>> problems_;  // not yet reported
+  std::unordered_set<const xmlNode*> reported_;  // elements whose problems were reported
   Scene scene_;
   ViewportSize viewport_;
   std::vector<const xmlNode*> useStack_;
