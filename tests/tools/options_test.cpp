@@ -20,7 +20,7 @@ ExitCode ErrorOf(const std::vector<std::string>& arguments) {
 TEST(Options, ReadsEveryOption) {
   const Options options =
       ParseOptions({"in.svg", "-o", "out.png", "--width=64", "-H", "32", "--background", "#102030",
-                    "--quick", "--ribbon", "dir", "--ids", "4,1-2", "--quiet"});
+                    "--quick", "--ribbon", "dir", "--ids", "4,1-2", "--quiet", "--strict"});
   EXPECT_EQ(options.input, "in.svg");
   EXPECT_EQ(*options.output, "out.png");
   EXPECT_EQ(*options.width, 64);
@@ -30,6 +30,8 @@ TEST(Options, ReadsEveryOption) {
   EXPECT_EQ(*options.ribbonDirectory, "dir");
   EXPECT_EQ(*options.ids, (std::vector<int>{1, 2, 4}));
   EXPECT_TRUE(options.quiet);
+  EXPECT_TRUE(options.strict);
+  EXPECT_FALSE(ParseOptions({"in.svg", "-o", "out.png"}).strict);
   EXPECT_TRUE(ParseOptions({"--help"}).help);
   EXPECT_TRUE(ParseOptions({"--version"}).version);
 }

@@ -136,6 +136,33 @@ TEST(PathData, ErrorsNameTheOffset) {
   EXPECT_EQ(ErrorOffset("M,0 0"), 1u);  // no comma before the first argument
 }
 
+// Data with an error draws what its well-formed beginning draws: cut by hand at the end of the
+// last complete command, the beginning read on its own gives the same subpaths.
+TEST(PathData, UpToErrorKeepsTheCompleteCommands) {
+  const struct {
+    const char* data;
+    const char* completeBeginning;
+  } cases[] = {
+      {"M0 0 L10 0 L10 10 Z M20 20 L30 20 L", "M0 0 L10 0 L10 10 Z M20 20 L30 20"},
+      {"M0 0 L10 0 10", "M0 0 L10 0"},  // an implicit repeat cut short
+      {"M0 0 C1 1 2 2", "M0 0"},
+      {"M0 0 H5 V5 X 3", "M0 0 H5 V5"},
+      {"M0 0 L5 5 A 5 5 0 2 1 10 10", "M0 0 L5 5"},
+      {"m1 1 l 1 2, ", "m1 1 l 1 2"},
+      {"M0 0 Q 5 5 10 0 T 20", "M0 0 Q 5 5 10 0"},
+      {"L 10 10", ""},
+  };
+  for (const auto& c : cases) {
+    const ReadUpToError<BezierPath> read = ParsePathDataUpToError(c.data);
+    ASSERT_TRUE(read.error.has_value()) << c.data;
+    EXPECT_EQ(read.error->offset(), ErrorOffset(c.data)) << c.data;
+    const std::vector<BezierPath> want = ParsePathData(c.completeBeginning);
+    ASSERT_EQ(read.items.size(), want.size()) << c.data;
+    for (std::size_t i = 0; i < want.size(); ++i) ExpectPoints(read.items[i], want[i]);
+  }
+  EXPECT_FALSE(ParsePathDataUpToError("M0 0 L1 1").error.has_value());
+}
+
 TEST(PointList, PairsAndErrors) {
   const auto points = ParsePointList(" 0,0 10,0\n10,10 1-2");
   ASSERT_EQ(points.size(), 4u);
@@ -149,6 +176,14 @@ TEST(PointList, PairsAndErrors) {
   } catch (const PathDataError& error) {
     EXPECT_EQ(error.offset(), 6u);
   }
+  // Up to the error: the whole pairs before it.
+  const ReadUpToError<Point> odd = ParsePointListUpToError("0,0 10,0 10,10 7");
+  ASSERT_TRUE(odd.error.has_value());
+  ExpectPoints(odd.items, {{0, 0}, {10, 0}, {10, 10}});
+  const ReadUpToError<Point> bad = ParsePointListUpToError("0,0 1,x 3,3");
+  ASSERT_TRUE(bad.error.has_value());
+  EXPECT_EQ(bad.error->offset(), 6u);
+  ExpectPoints(bad.items, {{0, 0}});
 }
 
 }  // namespace

@@ -27,6 +27,16 @@ TEST(ProgressDisplay, PlainLinesOtherwise) {
   EXPECT_EQ(out.str(), "a (0/100)\nb (100/100)\n");
 }
 
+TEST(ProgressLabel, WholePercentRoundedDown) {
+  EXPECT_EQ(ProgressLabel("measuring masks", 33, 100), "measuring masks: 33%");
+  EXPECT_EQ(ProgressLabel("x", 1, 3), "x: 33%");
+  EXPECT_EQ(ProgressLabel("x", 999, 1000), "x: 99%");  // 100% only when complete
+  EXPECT_EQ(ProgressLabel("x", 1000, 1000), "x: 100%");
+  EXPECT_EQ(ProgressLabel("x", 150, 100), "x: 100%");
+  EXPECT_EQ(ProgressLabel("x", -5, 100), "x: 0%");
+  EXPECT_EQ(ProgressLabel("x", 5, 0), "x: 0%");
+}
+
 TEST(ProgressBar, ClampsOutOfRangePositions) {
   EXPECT_EQ(ProgressBar(150, 100, 4), "####");
   EXPECT_EQ(ProgressBar(-5, 100, 4), "....");

@@ -1,10 +1,12 @@
 # Runs pintovel-render once and checks what it did. Called by CTest as
 #   cmake -DTOOL=... -DCHECKER=... -DWORK_DIR=... -DRUN=arg|arg|...
 #         [-DEXPECT_CODE=n] [-DEXPECT_STDERR=regex] [-DEXPECT_STDERR_ONCE=regex]
-#         [-DEXPECT_STDOUT=regex] [-DCHECK_1=file|checks...] ... [-DCHECK_4=...]
-#         [-DEXPECT_FILES=path|path] [-DEXPECT_ABSENT=path|path] -P run_tool.cmake
+#         [-DEXPECT_STDERR_NOT=regex] [-DEXPECT_STDOUT=regex] [-DCHECK_1=file|checks...] ... [-DCHECK_4=...]
+#         [-DEXPECT_FILES=path|path] [-DEXPECT_ABSENT=path|path] [-DMEMORY_LIMIT_MB=n]
+#         -P run_tool.cmake
 # Arguments are separated by '|'; @OUT@ stands for WORK_DIR, which starts empty. A run that
-# is expected to fail must leave WORK_DIR empty: nothing half-written.
+# is expected to fail must leave WORK_DIR empty: nothing half-written. MEMORY_LIMIT_MB caps
+# the tool's address space (ulimit -v), so that a run which would need more fails instead.
 cmake_minimum_required(VERSION 3.25)
 
 function(expand out text)
@@ -20,7 +22,12 @@ endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
 expand(arguments "${RUN}")
-execute_process(COMMAND "${TOOL}" ${arguments}
+set(command "${TOOL}" ${arguments})
+if(DEFINED MEMORY_LIMIT_MB)
+  math(EXPR limitKb "${MEMORY_LIMIT_MB} * 1024")
+  set(command /bin/sh -c "ulimit -v ${limitKb} && exec \"$0\" \"$@\"" ${command})
+endif()
+execute_process(COMMAND ${command}
   RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(failures "")
 if(NOT code STREQUAL EXPECT_CODE)
@@ -28,6 +35,9 @@ if(NOT code STREQUAL EXPECT_CODE)
 endif()
 if(DEFINED EXPECT_STDERR AND NOT err MATCHES "${EXPECT_STDERR}")
   string(APPEND failures "standard error does not match '${EXPECT_STDERR}'\n")
+endif()
+if(DEFINED EXPECT_STDERR_NOT AND err MATCHES "${EXPECT_STDERR_NOT}")
+  string(APPEND failures "standard error matches '${EXPECT_STDERR_NOT}'\n")
 endif()
 if(DEFINED EXPECT_STDERR_ONCE)
   string(REGEX MATCHALL "${EXPECT_STDERR_ONCE}" found "${err}")

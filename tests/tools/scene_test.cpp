@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "outline.h"
+#include "style.h"
 #include "tool_error.h"
 
 namespace pintovel_render {
@@ -30,7 +32,9 @@ Built Build(const std::string& text, std::optional<int> width = {},
 
 ToolError BuildError(const std::string& text) {
   try {
-    Build(text);
+    Notices notices(nullptr);
+    BuildScene(SvgDocument::Parse(text, "test.svg"), std::nullopt, std::nullopt, notices,
+               InvalidContent::kFail);
   } catch (const ToolError& error) {
     return error;
   }
@@ -148,6 +152,56 @@ TEST(Scene, InvalidContentIsAnError) {
             ExitCode::kInvalidSvg);
   EXPECT_EQ(BuildError(Svg("width='0' height='10'", "")).code(), ExitCode::kImpossibleSize);
   EXPECT_EQ(BuildError(Svg("viewBox='0 0 -1 5'", "")).code(), ExitCode::kImpossibleSize);
+}
+
+// By default an invalid value spoils its element alone, with one warning per element.
+TEST(Scene, InvalidValuesSpoilOnlyTheirElement) {
+  std::ostringstream messages;
+  Notices notices(&messages);
+  const SvgDocument document = SvgDocument::Parse(
+      Svg("width='10' height='10' viewBox='0 0 ten 10'",
+          "<path d='M0 0 H4 V2 H0 Z M0 5 L 4 5 L 4 7 L0 7 Z C 1'/>\n"
+          "<rect width='2' height='3' rx='-1' ry='-5'/>\n"
+          "<rect width='-2' height='3'/><circle r='-1'/><ellipse rx='1' ry='-1'/>\n"
+          "<rect id='two' width='1' height='x' transform='rotate(1 2)'/>\n"
+          "<g transform='translate(1e300 0) scale(1e300)'><rect width='1' height='1'/></g>"
+          "<use href='#two'/><use href='#two'/>"),
+      "test.svg");
+  const Scene scene = BuildScene(document, std::nullopt, std::nullopt, notices);
+  ASSERT_EQ(scene.shapes.size(), 2u);
+  EXPECT_NEAR(SignedArea(scene.shapes[0].outline), 4.0 * 2.0 + 4.0 * 2.0, 1e-9);
+  EXPECT_NEAR(SignedArea(scene.shapes[1].outline), 2.0 * 3.0, 1e-9);  // square corners
+  // The root, the path, the first rect, the negative rect, circle and ellipse, the rect with
+  // two problems (also when used again), and the far rect: eight elements, eight lines.
+  EXPECT_EQ(notices.Count("invalid-content"), 8u);
+  const std::string text = messages.str();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8) << text;
+  EXPECT_NE(text.find("<rect id=\"two\"> on line 5: malformed transform"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("(the transform is ignored); malformed length 'x'"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("<svg> on line 1: malformed viewBox"), std::string::npos) << text;
+}
+
+// CSS comments separate nothing and hide nothing but themselves; quotes and parentheses keep
+// their semicolons; what is not a declaration is kept aside for a warning.
+TEST(Declarations, StyleCommentsQuotesAndMalformedItems) {
+  const SvgDocument document = SvgDocument::Parse(
+      Svg("",
+          "<rect style=\"/*a;b*/fill:/*x*/red/*y*/; stroke: url('p;/*q*/') ; color :blue\"/>"
+          "<rect style='fill #f00; opacity: 0.5; : 1; stroke:; /* open'/>"),
+      "test.svg");
+  const xmlNode* first = document.root()->children;
+  while (first->type != XML_ELEMENT_NODE) first = first->next;
+  const Declarations a(first);
+  EXPECT_EQ(a.Get("fill").value_or("?"), "red");
+  EXPECT_EQ(a.Get("stroke").value_or("?"), "url('p;/*q*/')");
+  EXPECT_EQ(a.Get("color").value_or("?"), "blue");
+  EXPECT_TRUE(a.malformed().empty());
+  const Declarations b(first->next);
+  EXPECT_EQ(b.Get("opacity").value_or("?"), "0.5");
+  EXPECT_FALSE(b.Get("fill").has_value());
+  EXPECT_EQ(b.malformed(), (std::vector<std::string>{"fill #f00", ": 1", "stroke:"}));
 }
 
 TEST(SvgDocument, MalformedXmlNamesTheLine) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "tool_error.h"
 
@@ -96,6 +97,25 @@ TEST(PlanCanvas, RequestedSizeFitsTheDocument) {
   plan = PlanCanvas(size, 100, 100);
   ExpectMaps(plan.userToPixel, {0, 0}, {0, 25});
   ExpectMaps(plan.userToPixel, {200, 100}, {100, 75});
+}
+
+// Neither width, height nor viewBox: shown at any size, a user unit is a pixel and the
+// viewport (for percentages) is the image, as in a browser.
+TEST(PlanCanvas, NoSizeAndNoViewBoxIsNotScaled) {
+  for (const auto& [w, h] : {std::pair<int, int>{480, 360}, {100, 40}, {300, 150}}) {
+    const CanvasPlan plan = PlanCanvas(DocumentSize{}, w, h);
+    EXPECT_EQ(plan.width, w);
+    EXPECT_EQ(plan.height, h);
+    ExpectMaps(plan.userToPixel, {0, 0}, {0, 0});
+    ExpectMaps(plan.userToPixel, {10, 20}, {10, 20});
+    EXPECT_EQ(plan.viewport.width, w);
+    EXPECT_EQ(plan.viewport.height, h);
+  }
+  // A size alone still synthesises the document's rectangle, which is fitted.
+  DocumentSize sized;
+  sized.width = 100;
+  sized.height = 50;
+  ExpectMaps(PlanCanvas(sized, 200, std::nullopt).userToPixel, {100, 50}, {200, 100});
 }
 
 TEST(PlanCanvas, ImpossibleSizes) {

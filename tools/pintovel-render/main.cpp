@@ -9,6 +9,7 @@
 #include <iostream>
 #include <new>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,18 +30,50 @@
 namespace pintovel_render {
 namespace {
 
-void MakeDirectory(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0) {
-    if (!S_ISDIR(info.st_mode)) {
-      throw ToolError(ExitCode::kOutputFailure, "'" + path + "' exists and is not a directory");
+// The --ribbon directory, created if missing. One that this run created and left empty is
+// removed again when the run fails.
+class OutputDirectory {
+ public:
+  explicit OutputDirectory(std::string path) : path_(std::move(path)) {
+    struct stat info {};
+    if (stat(path_.c_str(), &info) == 0) {
+      if (!S_ISDIR(info.st_mode)) {
+        throw ToolError(ExitCode::kOutputFailure, "'" + path_ + "' exists and is not a directory");
+      }
+      return;
     }
-    return;
+    if (mkdir(path_.c_str(), 0777) != 0) {
+      throw ToolError(ExitCode::kOutputFailure,
+                      "cannot create the directory '" + path_ + "': " + std::strerror(errno));
+    }
+    created_ = true;
   }
-  if (mkdir(path.c_str(), 0777) != 0) {
-    throw ToolError(ExitCode::kOutputFailure,
-                    "cannot create the directory '" + path + "': " + std::strerror(errno));
+  ~OutputDirectory() {
+    if (created_) rmdir(path_.c_str());  // fails, harmlessly, unless empty
   }
+  OutputDirectory(const OutputDirectory&) = delete;
+  OutputDirectory& operator=(const OutputDirectory&) = delete;
+
+  void Keep() {
+    created_ = false;
+  }
+  const std::string& path() const {
+    return path_;
+  }
+
+ private:
+  std::string path_;
+  bool created_ = false;
+};
+
+// The pending file of an output image, opened before any drawing: creating it proves that its
+// directory exists and is writable.
+PendingFile OpenOutputFile(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    throw ToolError(ExitCode::kOutputFailure, "cannot write '" + path + "': it is a directory");
+  }
+  return PendingFile(path);
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
@@ -55,21 +88,20 @@ std::string HexColour(Rgb colour) {
 }
 
 // DIR/shapes.txt: one line per shape id with its colour and its element.
-PendingFile WriteShapeList(const std::string& path, const Scene& scene) {
-  PendingFile file(path);
+void WriteShapeList(PendingFile& file, const Scene& scene) {
   std::fprintf(file.stream(), "# id\tcolour\telement\n");
   for (std::size_t i = 0; i < scene.shapes.size(); ++i) {
     std::fprintf(file.stream(), "%zu\t%s\t%s\n", i, HexColour(scene.shapes[i].colour).c_str(),
                  scene.shapes[i].source.c_str());
   }
   file.Close();
-  return file;
 }
 
 // Content errors name the file as well as the element.
 Scene BuildSceneNamingFile(const SvgDocument& document, const Options& options, Notices& notices) {
   try {
-    return BuildScene(document, options.width, options.height, notices);
+    return BuildScene(document, options.width, options.height, notices,
+                      options.strict ? InvalidContent::kFail : InvalidContent::kDropAndWarn);
   } catch (const ToolError& error) {
     if (error.code() != ExitCode::kInvalidSvg && error.code() != ExitCode::kImpossibleSize) throw;
     throw ToolError(error.code(), options.input + ": " + error.what());
@@ -88,17 +120,29 @@ int Run(const std::vector<std::string>& arguments) {
   }
 
   const SvgDocument document = SvgDocument::Load(options.input);
+
+  // Everything is written to temporary files first and moved into place at the end. The
+  // outputs are opened before any drawing, so that an unwritable path fails at once rather
+  // than after a long and large drawing.
+  // (The directory outlives the pending files, which are removed first on failure.)
+  std::optional<OutputDirectory> ribbonDirectory;
+  std::vector<PendingFile> pending;
+  if (options.output) pending.push_back(OpenOutputFile(*options.output));
+  const std::size_t imageFile = 0;
+  const std::size_t shapeListFile = pending.size();
+  if (options.ribbonDirectory) {
+    ribbonDirectory.emplace(*options.ribbonDirectory);
+    pending.push_back(PendingFile(JoinPath(ribbonDirectory->path(), "shapes.txt")));
+  }
+
   Notices notices(options.quiet ? nullptr : &std::cerr);
   const Scene scene = BuildSceneNamingFile(document, options, notices);
-
-  // Everything is written to temporary files first and moved into place at the end.
-  std::vector<PendingFile> pending;
   if (options.ribbonDirectory) CheckRibbonShapeCount(scene.shapes.size());  // before any work
   if (options.output) {
-    pending.push_back(
-        WritePendingPng(*options.output, DrawScene(scene, options.background, options.quick)));
+    WritePng(pending[imageFile], DrawScene(scene, options.background, options.quick));
   }
-  if (options.ribbonDirectory) {
+  if (ribbonDirectory) {
+    WriteShapeList(pending[shapeListFile], scene);
     std::vector<int> ids;
     if (options.ids) {
       ids = *options.ids;
@@ -108,15 +152,14 @@ int Run(const std::vector<std::string>& arguments) {
     }
     ProgressDisplay display(std::cerr, isatty(STDERR_FILENO) != 0);
     std::vector<PngImage> masks = ExportMasks(scene, ids, options.quiet ? nullptr : &display);
-    MakeDirectory(*options.ribbonDirectory);
     for (std::size_t k = 0; k < ids.size(); ++k) {
       const std::string name = "mask-" + std::to_string(ids[k]) + ".png";
-      pending.push_back(WritePendingPng(JoinPath(*options.ribbonDirectory, name), masks[k]));
+      pending.push_back(WritePendingPng(JoinPath(ribbonDirectory->path(), name), masks[k]));
       masks[k].pixels = {};
     }
-    pending.push_back(WriteShapeList(JoinPath(*options.ribbonDirectory, "shapes.txt"), scene));
   }
   for (PendingFile& file : pending) file.Commit();
+  if (ribbonDirectory) ribbonDirectory->Keep();
   return 0;
 }
 

@@ -1,4 +1,5 @@
-// Warnings about what the drawing cannot show, each kind reported once.
+// Warnings on standard error: what the drawing cannot show, each kind reported once, and
+// invalid values, one warning per element that they spoil.
 #ifndef PINTOVEL_RENDER_NOTICES_H
 #define PINTOVEL_RENDER_NOTICES_H
 
@@ -18,6 +19,9 @@ class Notices {
   // Reports `message` the first time `kind` occurs (naming `line`, when above zero); later
   // occurrences of the same kind are only counted.
   void Report(const std::string& kind, const std::string& message, long line);
+
+  // Reports `message` every time (it names its element), counted under `kind`.
+  void ReportEach(const std::string& kind, const std::string& message);
 
   // How often `kind` occurred.
   std::size_t Count(const std::string& kind) const;

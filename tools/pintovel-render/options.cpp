@@ -109,6 +109,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     } else if (argument == "--quiet") {
       noValue();
       options.quiet = true;
+    } else if (argument == "--strict") {
+      noValue();
+      options.strict = true;
     } else if (argument == "--") {
       for (++i; i < arguments.size(); ++i) {
         if (haveInput) throw UsageError("more than one input file");
@@ -155,13 +158,17 @@ Drawing:
   -q, --quick            fast fill: each pixel takes the colour of the
                          topmost shape covering at least half of it
 Other:
+      --strict           stop at the first invalid value (exit 5) instead of
+                         leaving out what it spoils and drawing the rest
       --quiet            no warnings or progress on standard error
   -h, --help             show this text
       --version          show the version
 
 Shape ids are the filled elements in document order, from 0. SVG features that
 cannot be drawn (strokes, opacity, gradients, text, images, clip paths, ...)
-are reported once each on standard error.
+are reported once each on standard error. Invalid values are handled as in
+browsers: path data is drawn up to its error, a negative width, height or
+radius leaves that element out, and so on, with one warning per element.
 
 Exit status:
   0  success
@@ -169,7 +176,8 @@ Exit status:
   2  bad command line
   3  the input file is missing or cannot be read
   4  the input is not well-formed XML, or not an SVG document
-  5  invalid SVG content: malformed path data, transform, length or points
+  5  with --strict: invalid SVG content (malformed path data, transform,
+     length or points, a negative size, coordinates out of range)
   6  impossible image size (zero, negative, or above 32768 pixels a side or
      67108864 pixels in all)
   7  an output file cannot be written

@@ -20,6 +20,7 @@ struct Options {
   std::optional<std::string> ribbonDirectory;  // --ribbon: one mask PNG per shape id
   std::optional<std::vector<int>> ids;         // --ids: the shape ids to export (all if absent)
   bool quiet = false;
+  bool strict = false;  // invalid content fails the whole document instead of one element
   bool help = false;
   bool version = false;
 };

@@ -95,9 +95,23 @@ class PathDataReader {
  public:
   explicit PathDataReader(std::string_view data) : data_(data) {}
 
-  std::vector<BezierPath> Read() {
+  ReadUpToError<BezierPath> Read() {
+    ReadUpToError<BezierPath> result;
+    try {
+      ReadCommands();
+    } catch (const PathDataError& error) {
+      result.error = error;
+    }
+    // Each command reads all its arguments before it reaches the builder, so the builder
+    // holds exactly the commands completed before an error.
+    result.items = builder_.Finish();
+    return result;
+  }
+
+ private:
+  void ReadCommands() {
     SkipSpaces(data_, pos_);
-    if (pos_ == data_.size()) return {};
+    if (pos_ == data_.size()) return;
     if (data_[pos_] != 'M' && data_[pos_] != 'm') {
       throw PathDataError(
           pos_, "path data must begin with a moveto (M or m), found " + Describe(data_, pos_));
@@ -112,10 +126,8 @@ class PathDataReader {
       ++pos_;
       ReadArguments(command);
     }
-    return builder_.Finish();
   }
 
- private:
   static bool IsCommand(char c) {
     switch (c) {
       case 'M':
@@ -306,37 +318,57 @@ class PathDataReader {
 
 }  // namespace
 
-std::vector<BezierPath> ParsePathData(std::string_view data) {
+ReadUpToError<BezierPath> ParsePathDataUpToError(std::string_view data) {
   return PathDataReader(data).Read();
 }
 
-std::vector<Point> ParsePointList(std::string_view text) {
-  std::vector<double> numbers;
+std::vector<BezierPath> ParsePathData(std::string_view data) {
+  ReadUpToError<BezierPath> read = ParsePathDataUpToError(data);
+  if (read.error) throw *read.error;
+  return std::move(read.items);
+}
+
+ReadUpToError<Point> ParsePointListUpToError(std::string_view text) {
+  ReadUpToError<Point> result;
+  std::optional<double> pendingX;  // the first number of a pair not yet complete
   std::size_t pos = 0;
   SkipSpaces(text, pos);
   while (pos < text.size()) {
     double value = 0.0;
     const std::size_t at = pos;
     const NumberScan scan = ScanNumber(text, pos, value);
-    if (scan == NumberScan::kOutOfRange) throw PathDataError(at, "number out of range");
-    if (scan != NumberScan::kOk) {
-      throw PathDataError(at, "expected a number, found " + Describe(text, at));
+    if (scan == NumberScan::kOutOfRange) {
+      result.error = PathDataError(at, "number out of range");
+      return result;
     }
-    numbers.push_back(value);
+    if (scan != NumberScan::kOk) {
+      result.error = PathDataError(at, "expected a number, found " + Describe(text, at));
+      return result;
+    }
+    if (pendingX) {
+      result.items.push_back({*pendingX, value});
+      pendingX.reset();
+    } else {
+      pendingX = value;
+    }
     const bool comma = SkipCommaSpaces(text, pos);
     if (comma && pos == text.size()) {
-      throw PathDataError(pos, "expected a number after ',', found the end of the data");
+      result.error = PathDataError(pos, "expected a number after ',', found the end of the data");
+      return result;
     }
   }
-  if (numbers.size() % 2 != 0) {
-    throw PathDataError(text.size(),
-                        "odd number of coordinates (" + std::to_string(numbers.size()) + ")");
+  if (pendingX) {
+    result.error =
+        PathDataError(text.size(), "odd number of coordinates (" +
+                                       std::to_string(2 * result.items.size() + 1) + ")");
   }
-  std::vector<Point> points;
-  points.reserve(numbers.size() / 2);
-  for (std::size_t i = 0; i < numbers.size(); i += 2)
-    points.push_back({numbers[i], numbers[i + 1]});
-  return points;
+  return result;
+}
+
+std::vector<Point> ParsePointList(std::string_view text) {
+  ReadUpToError<Point> read = ParsePointListUpToError(text);
+  if (read.error) throw *read.error;
+  return std::move(read.items);
 }
 
 }  // namespace pintovel_render

@@ -8,6 +8,7 @@
 #define PINTOVEL_RENDER_PATH_DATA_H
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -31,14 +32,29 @@ class PathDataError : public std::runtime_error {
   std::size_t offset_;
 };
 
+// What reading stopped at the first error leaves: everything before the error, and the error.
+template <typename Item>
+struct ReadUpToError {
+  std::vector<Item> items;
+  std::optional<PathDataError> error;  // nothing when the whole text was read
+};
+
 // One subpath per moveto, in order, each as a cubic path starting at its moveto point.
 // Subpaths are returned as written (closed only where the data says Z); subpaths without any
 // segment are left out. Throws PathDataError.
 std::vector<BezierPath> ParsePathData(std::string_view data);
 
+// As ParsePathData, but malformed data does not throw: the result holds the subpaths of every
+// command completed before the error (a command whose arguments are cut short adds nothing),
+// as SVG's error handling draws such a path.
+ReadUpToError<BezierPath> ParsePathDataUpToError(std::string_view data);
+
 // A list of coordinate pairs, as in the `points` attribute of polygon and polyline.
 // Throws PathDataError for a malformed list or an odd count of numbers.
 std::vector<Point> ParsePointList(std::string_view text);
+
+// As ParsePointList, but an error does not throw: the result holds the whole pairs before it.
+ReadUpToError<Point> ParsePointListUpToError(std::string_view text);
 
 }  // namespace pintovel_render
 

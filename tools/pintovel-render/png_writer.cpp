@@ -60,18 +60,22 @@ std::string EncodePng(FILE* file, const PngImage& image) {
 
 }  // namespace
 
-PendingFile WritePendingPng(const std::string& path, const PngImage& image) {
+void WritePng(PendingFile& file, const PngImage& image) {
   if (image.width <= 0 || image.height <= 0 ||
       image.pixels.size() != static_cast<std::size_t>(image.width) * image.height *
                                  static_cast<std::size_t>(image.channels)) {
-    throw std::logic_error("WritePendingPng: the pixel buffer does not match the size");
+    throw std::logic_error("WritePng: the pixel buffer does not match the size");
   }
-  PendingFile file(path);
   const std::string failure = EncodePng(file.stream(), image);
   if (!failure.empty()) {
-    throw ToolError(ExitCode::kOutputFailure, "cannot write '" + path + "': " + failure);
+    throw ToolError(ExitCode::kOutputFailure, "cannot write '" + file.path() + "': " + failure);
   }
   file.Close();
+}
+
+PendingFile WritePendingPng(const std::string& path, const PngImage& image) {
+  PendingFile file(path);
+  WritePng(file, image);
   return file;
 }
 

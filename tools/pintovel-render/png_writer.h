@@ -22,6 +22,10 @@ struct PngImage {
 // ToolError(kOutputFailure).
 PendingFile WritePendingPng(const std::string& path, const PngImage& image);
 
+// Encodes `image` into `file`, opened beforehand, and closes it. Throws
+// ToolError(kOutputFailure).
+void WritePng(PendingFile& file, const PngImage& image);
+
 }  // namespace pintovel_render
 
 #endif  // PINTOVEL_RENDER_PNG_WRITER_H

@@ -1,6 +1,7 @@
 #include "progress_display.h"
 
 #include <algorithm>
+#include <string>
 
 namespace pintovel_render {
 
@@ -13,6 +14,12 @@ std::string ProgressBar(int position, int range, int width) {
   const int done = range > 0 ? static_cast<int>(clamped * width / range) : 0;
   return std::string(static_cast<std::size_t>(done), '#') +
          std::string(static_cast<std::size_t>(width - done), '.');
+}
+
+std::string ProgressLabel(const std::string& label, int position, int range) {
+  const long long clamped = range > 0 ? std::clamp(position, 0, range) : 0;
+  const long long percent = range > 0 ? clamped * 100 / range : 0;
+  return label + ": " + std::to_string(percent) + "%";
 }
 
 void ProgressDisplay::Show(const std::string& text, int position, int range) {

@@ -25,6 +25,10 @@ class ProgressDisplay {
   bool barShown_ = false;
 };
 
+// "label: 33%": `position` out of `range` as a whole percentage, rounded down (100% only when
+// complete), clamped to 0..100.
+std::string ProgressLabel(const std::string& label, int position, int range);
+
 // The bar for `position` out of `range`, `width` cells wide: "#" done, "." to do.
 std::string ProgressBar(int position, int range, int width);
 

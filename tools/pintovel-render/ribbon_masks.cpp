@@ -7,7 +7,6 @@
 #include "pintovel/pintovel.h"
 #include "shape_tables.h"
 #include "tool_error.h"
-#include "utf16_text.h"
 
 namespace pintovel_render {
 
@@ -112,24 +111,23 @@ class MaskAllocator final : public pintovel::RibbonAllocator {
   bool foreignFree_ = false;
 };
 
-// Passes the library's texts (UTF-16) and positions on to the display.
+// Shows the library's position under the tool's own label. The library's progress texts are
+// for its own users and are not shown: the host presents progress as it likes.
 class ProgressForwarder final : public pintovel::RibbonProgress {
  public:
-  ProgressForwarder(ProgressDisplay* display, std::string prefix)
-      : display_(display), prefix_(std::move(prefix)) {}
+  ProgressForwarder(ProgressDisplay* display, std::string label)
+      : display_(display), label_(std::move(label)) {}
 
   void SetPosition(int32_t position, int32_t range) override {
-    if (display_ != nullptr) display_->Show(prefix_ + text_, position, range);
+    if (display_ != nullptr)
+      display_->Show(ProgressLabel(label_, position, range), position, range);
   }
 
-  void SetText(const char16_t* text) override {
-    text_ = Utf16ToUtf8(text);
-  }
+  void SetText(const char16_t*) override {}
 
  private:
   ProgressDisplay* display_;
-  std::string prefix_;
-  std::string text_;
+  std::string label_;
 };
 
 std::vector<pintovel::RibbonShape> RibbonShapes(const Scene& scene) {
@@ -184,9 +182,10 @@ std::vector<PngImage> ExportMasks(const Scene& scene, const std::vector<int>& id
     }
     MaskCanvas canvas(scene.width, scene.height, last - first);
     MaskAllocator allocator;
-    ProgressForwarder forwarder(progress, passes > 1 ? "[pass " + std::to_string(pass + 1) + "/" +
-                                                           std::to_string(passes) + "] "
-                                                     : std::string());
+    ProgressForwarder forwarder(progress, passes > 1 ? "measuring masks (pass " +
+                                                           std::to_string(pass + 1) + " of " +
+                                                           std::to_string(passes) + ")"
+                                                     : std::string("measuring masks"));
     pintovel::RibbonHost host{&canvas, &allocator, &forwarder};
     const bool exported = pintovel::ExportRibbon(&host, &shapes, &layers);
     if (progress != nullptr) progress->Finish();

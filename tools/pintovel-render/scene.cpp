@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string_view>
+#include <unordered_set>
 
 #include "affine.h"
 #include "basic_shapes.h"
@@ -50,10 +51,22 @@ struct ResolvedFill {
   double alpha = 1.0;
 };
 
+// The library refuses outlines with a coordinate beyond this, in document or pixel units.
+constexpr double kMaxLibraryCoordinate = 1e100;
+
+bool WithinLibraryLimits(const BezierPath& outline) {
+  for (const Point& p : outline) {
+    if (!(std::fabs(p.x) <= kMaxLibraryCoordinate) || !(std::fabs(p.y) <= kMaxLibraryCoordinate)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 class SceneBuilder {
  public:
-  SceneBuilder(const SvgDocument& document, Notices& notices)
-      : document_(document), notices_(notices) {}
+  SceneBuilder(const SvgDocument& document, Notices& notices, InvalidContent invalid)
+      : document_(document), notices_(notices), invalid_(invalid) {}
 
   Scene Build(std::optional<int> width, std::optional<int> height) {
     const xmlNode* root = document_.root();
@@ -62,7 +75,7 @@ class SceneBuilder {
     size.height = RootLength(root, "height");
     if (const auto box = Attribute(root, "viewBox")) {
       size.viewBox = ParseViewBox(*box);
-      if (!size.viewBox) throw InvalidSvg(root, "malformed viewBox '" + *box + "'");
+      if (!size.viewBox) Invalid(root, "malformed viewBox '" + *box + "'", "it is ignored");
     }
     size.aspect = AspectOf(root);
     const CanvasPlan plan = PlanCanvas(size, width, height);
@@ -73,22 +86,49 @@ class SceneBuilder {
     const ElementStyle rootStyle = ComputeStyle(Style{}, root, notices_);
     if (rootStyle.displayed) {
       ReportEffects(root, rootStyle);
-      WalkChildren(root, rootStyle.style, plan.userToPixel * TransformOf(root));
+      const Affine ctm = plan.userToPixel * TransformOf(root);
+      ReportProblems();
+      WalkChildren(root, rootStyle.style, ctm);
     }
+    ReportProblems();
     return std::move(scene_);
   }
 
  private:
+  // Invalid content in `element`: `what` is wrong, `consequence` says what is drawn instead.
+  // Under InvalidContent::kFail this throws ToolError(kInvalidSvg); otherwise the problem
+  // waits for ReportProblems, which gives each element one warning.
+  void Invalid(const xmlNode* element, const std::string& what, const std::string& consequence) {
+    if (invalid_ == InvalidContent::kFail) throw InvalidSvg(element, what);
+    problems_.push_back({element, what + " (" + consequence + ")"});
+  }
+
+  // Warns about the problems found so far, one warning per element (an element that use
+  // instantiates again is not reported again). Called before the walk descends into an
+  // element's content, so that a container's warning precedes its children's.
+  void ReportProblems() {
+    for (std::size_t i = 0; i < problems_.size();) {
+      const xmlNode* element = problems_[i].first;
+      std::string text = DescribeElement(element) + ": " + problems_[i].second;
+      for (++i; i < problems_.size() && problems_[i].first == element; ++i) {
+        text += "; " + problems_[i].second;
+      }
+      if (reported_.insert(element).second) notices_.ReportEach("invalid-content", text);
+    }
+    problems_.clear();
+  }
+
   // The outermost width or height: nothing when absent or a percentage (then the viewBox
   // decides).
-  static std::optional<double> RootLength(const xmlNode* root, const char* name) {
+  std::optional<double> RootLength(const xmlNode* root, const char* name) {
     const auto text = Attribute(root, name);
     if (!text || TrimSpaces(*text).empty() || TrimSpaces(*text) == "auto" || IsPercentage(*text)) {
       return std::nullopt;
     }
     const auto value = ParseAbsoluteLength(*text);
     if (!value) {
-      throw InvalidSvg(root, "malformed length '" + *text + "' in attribute '" + name + "'");
+      Invalid(root, "malformed length '" + *text + "' in attribute '" + name + "'",
+              "taken as absent");
     }
     return value;
   }
@@ -105,42 +145,49 @@ class SceneBuilder {
     return AspectRatio{};
   }
 
-  static Affine TransformOf(const xmlNode* element) {
+  // The element's transform; a malformed one is ignored, as browsers ignore an invalid
+  // attribute value.
+  Affine TransformOf(const xmlNode* element) {
     const auto text = Attribute(element, "transform");
     if (!text) return Affine{};
     try {
       return ParseTransformList(*text);
     } catch (const TransformError& error) {
-      throw InvalidSvg(element, std::string("malformed transform at offset ") +
-                                    std::to_string(error.offset()) + " (\"" +
-                                    Excerpt(*text, error.offset()) + "\"): " + error.what());
+      Invalid(element,
+              std::string("malformed transform at offset ") + std::to_string(error.offset()) +
+                  " (\"" + Excerpt(*text, error.offset()) + "\"): " + error.what(),
+              "the transform is ignored");
+      return Affine{};
     }
   }
 
-  // A length attribute in user units; `fallback` when absent.
-  double LengthOf(const xmlNode* element, const char* name, LengthAxis axis,
-                  double fallback) const {
-    const auto text = Attribute(element, name);
-    if (!text || TrimSpaces(*text).empty()) return fallback;
-    const auto value = ParseLength(*text, axis, viewport_);
-    if (!value) {
-      throw InvalidSvg(element, "malformed length '" + *text + "' in attribute '" + name + "'");
-    }
-    return *value;
+  // A length attribute in user units; `fallback` when absent or malformed.
+  double LengthOf(const xmlNode* element, const char* name, LengthAxis axis, double fallback) {
+    return OptionalLengthOf(element, name, axis).value_or(fallback);
   }
 
-  // A length that may be `auto` (rx and ry of rect and ellipse): nothing for auto or absent.
+  // A length attribute in user units: nothing when absent, `auto` or malformed (a malformed
+  // value is an invalid attribute, which counts as not given).
   std::optional<double> OptionalLengthOf(const xmlNode* element, const char* name,
-                                         LengthAxis axis) const {
+                                         LengthAxis axis) {
     const auto text = Attribute(element, name);
     if (!text || TrimSpaces(*text).empty() || TrimSpaces(*text) == "auto") return std::nullopt;
-    return LengthOf(element, name, axis, 0.0);
+    const auto value = ParseLength(*text, axis, viewport_);
+    if (!value) {
+      Invalid(element, "malformed length '" + *text + "' in attribute '" + name + "'",
+              "taken as absent");
+    }
+    return value;
   }
 
-  double NonNegativeLength(const xmlNode* element, const char* name, LengthAxis axis) const {
+  // A size or radius: nothing when it is negative, which disables the element.
+  std::optional<double> NonNegativeLength(const xmlNode* element, const char* name,
+                                          LengthAxis axis) {
     const double value = LengthOf(element, name, axis, 0.0);
     if (value < 0.0) {
-      throw InvalidSvg(element, std::string("negative value for attribute '") + name + "'");
+      Invalid(element, std::string("negative value for attribute '") + name + "'",
+              "the element is not drawn");
+      return std::nullopt;
     }
     return value;
   }
@@ -185,6 +232,7 @@ class SceneBuilder {
     if (style.style.groupOpacity <= 0.0) return;  // nothing of it can show
     ReportEffects(element, style);
     const Affine ctm = parentCtm * TransformOf(element);
+    if (!IsBasicShape(name)) ReportProblems();
 
     if (name == "g" || name == "a") {
       WalkChildren(element, style.style, ctm);
@@ -293,16 +341,19 @@ class SceneBuilder {
     Affine inner = ctm * Affine::Translate(x, y);
     const ViewportSize saved = viewport_;
     viewport_ = {w, h};
-    if (const auto boxText = Attribute(element, "viewBox")) {
-      const auto box = ParseViewBox(*boxText);
-      if (!box) throw InvalidSvg(element, "malformed viewBox '" + *boxText + "'");
+    const auto boxText = Attribute(element, "viewBox");
+    const auto box = boxText ? ParseViewBox(*boxText) : std::nullopt;
+    if (boxText && !box) Invalid(element, "malformed viewBox '" + *boxText + "'", "it is ignored");
+    if (box) {
       if (box->width <= 0.0 || box->height <= 0.0) {
         viewport_ = saved;
+        ReportProblems();
         return;  // rendering disabled
       }
       inner = inner * ViewBoxTransform(*box, w, h, AspectOf(element));
       viewport_ = {box->width, box->height};
     }
+    ReportProblems();
     WalkChildren(element, style, inner);
     viewport_ = saved;
   }
@@ -330,6 +381,7 @@ class SceneBuilder {
     }
     const Affine placed = ctm * Affine::Translate(LengthOf(element, "x", LengthAxis::kX, 0.0),
                                                   LengthOf(element, "y", LengthAxis::kY, 0.0));
+    ReportProblems();
     useStack_.push_back(target);
     const std::string_view name = LocalName(target);
     if (name == "symbol" || name == "svg") {
@@ -355,29 +407,43 @@ class SceneBuilder {
   }
 
   // The element's geometry as subpaths in its user space.
-  std::vector<BezierPath> Geometry(const xmlNode* element, std::string_view name) const {
+  // A negative rx or ry of a rect is an invalid value, which counts as auto.
+  std::optional<double> CornerRadius(const xmlNode* element, const char* name, LengthAxis axis) {
+    const auto radius = OptionalLengthOf(element, name, axis);
+    if (radius && *radius < 0.0) {
+      Invalid(element, std::string("negative corner radius '") + name + "'", "taken as auto");
+      return std::nullopt;
+    }
+    return radius;
+  }
+
+  // The element's geometry as subpaths in its user space; nothing where invalid values
+  // disable it.
+  std::vector<BezierPath> Geometry(const xmlNode* element, std::string_view name) {
     if (name == "path") {
       const auto data = Attribute(element, "d");
       if (!data) return {};
-      try {
-        return ParsePathData(*data);
-      } catch (const PathDataError& error) {
-        throw InvalidSvg(element, "malformed path data at offset " +
-                                      std::to_string(error.offset()) + " (\"" +
-                                      Excerpt(*data, error.offset()) + "\"): " + error.what());
+      ReadUpToError<BezierPath> read = ParsePathDataUpToError(*data);
+      if (read.error) {
+        const PathDataError& error = *read.error;
+        Invalid(element,
+                "malformed path data at offset " + std::to_string(error.offset()) + " (\"" +
+                    Excerpt(*data, error.offset()) + "\"): " + error.what(),
+                read.items.empty() ? "nothing is drawn"
+                                   : "drawn up to the last complete command before it");
       }
+      return std::move(read.items);
     }
     if (name == "rect") {
       const double x = LengthOf(element, "x", LengthAxis::kX, 0.0);
       const double y = LengthOf(element, "y", LengthAxis::kY, 0.0);
-      const double w = NonNegativeLength(element, "width", LengthAxis::kX);
-      const double h = NonNegativeLength(element, "height", LengthAxis::kY);
-      auto rx = OptionalLengthOf(element, "rx", LengthAxis::kX);
-      auto ry = OptionalLengthOf(element, "ry", LengthAxis::kY);
-      if ((rx && *rx < 0.0) || (ry && *ry < 0.0)) {
-        throw InvalidSvg(element, "negative corner radius");
-      }
-      if (w == 0.0 || h == 0.0) return {};
+      const auto width = NonNegativeLength(element, "width", LengthAxis::kX);
+      const auto height = NonNegativeLength(element, "height", LengthAxis::kY);
+      auto rx = CornerRadius(element, "rx", LengthAxis::kX);
+      auto ry = CornerRadius(element, "ry", LengthAxis::kY);
+      if (!width || !height || *width == 0.0 || *height == 0.0) return {};
+      const double w = *width;
+      const double h = *height;
       // A radius given alone serves for both; each is at most half the side.
       if (!rx) rx = ry;
       if (!ry) ry = rx;
@@ -386,15 +452,18 @@ class SceneBuilder {
       return {RectangleOutline(x, y, w, h, cornerX, cornerY)};
     }
     if (name == "circle") {
-      const double r = NonNegativeLength(element, "r", LengthAxis::kDiagonal);
-      if (r == 0.0) return {};
+      const auto r = NonNegativeLength(element, "r", LengthAxis::kDiagonal);
+      if (!r || *r == 0.0) return {};
       return {EllipseOutline(LengthOf(element, "cx", LengthAxis::kX, 0.0),
-                             LengthOf(element, "cy", LengthAxis::kY, 0.0), r, r)};
+                             LengthOf(element, "cy", LengthAxis::kY, 0.0), *r, *r)};
     }
     if (name == "ellipse") {
       auto rx = OptionalLengthOf(element, "rx", LengthAxis::kX);
       auto ry = OptionalLengthOf(element, "ry", LengthAxis::kY);
-      if ((rx && *rx < 0.0) || (ry && *ry < 0.0)) throw InvalidSvg(element, "negative radius");
+      if ((rx && *rx < 0.0) || (ry && *ry < 0.0)) {
+        Invalid(element, "negative radius", "the element is not drawn");
+        return {};
+      }
       if (!rx) rx = ry;
       if (!ry) ry = rx;
       if (!rx || *rx == 0.0 || *ry == 0.0) return {};
@@ -404,15 +473,17 @@ class SceneBuilder {
     if (name == "polygon" || name == "polyline") {
       const auto text = Attribute(element, "points");
       if (!text) return {};
-      try {
-        BezierPath outline = PolygonOutline(ParsePointList(*text));
-        if (outline.empty()) return {};
-        return {outline};
-      } catch (const PathDataError& error) {
-        throw InvalidSvg(element, "malformed points at offset " + std::to_string(error.offset()) +
-                                      " (\"" + Excerpt(*text, error.offset()) +
-                                      "\"): " + error.what());
+      ReadUpToError<Point> read = ParsePointListUpToError(*text);
+      if (read.error) {
+        const PathDataError& error = *read.error;
+        Invalid(element,
+                "malformed points at offset " + std::to_string(error.offset()) + " (\"" +
+                    Excerpt(*text, error.offset()) + "\"): " + error.what(),
+                "drawn through the last whole point before it");
       }
+      BezierPath outline = PolygonOutline(read.items);
+      if (outline.empty()) return {};
+      return {outline};
     }
     return {};  // line: no area
   }
@@ -491,6 +562,11 @@ class SceneBuilder {
   }
 
   void DrawShape(const xmlNode* element, const Style& style, const Affine& ctm) {
+    AddShape(element, style, ctm);
+    ReportProblems();
+  }
+
+  void AddShape(const xmlNode* element, const Style& style, const Affine& ctm) {
     const long line = LineOf(element);
     const std::string_view name = LocalName(element);
     if (style.stroked()) {
@@ -522,10 +598,10 @@ class SceneBuilder {
     for (BezierPath& path : subpaths) TransformPath(path, ctm);
     BezierPath outline = BuildOutline(std::move(subpaths), style.fillRule);
     if (SegmentCount(outline) == 0) return;
-    for (const Point& p : outline) {
-      if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-        throw InvalidSvg(element, "coordinates out of range after transformation");
-      }
+    if (!WithinLibraryLimits(outline)) {
+      Invalid(element, "coordinates out of range after transformation (beyond 1e100 pixels)",
+              "the element is not drawn");
+      return;
     }
     if (scene_.shapes.size() >= kMaxShapes) {
       throw ToolError(ExitCode::kTooManyShapes, "the drawing has more than " +
@@ -537,6 +613,9 @@ class SceneBuilder {
 
   const SvgDocument& document_;
   Notices& notices_;
+  InvalidContent invalid_;
+  std::vector<std::pair<const xmlNode*, std::string>> problems_;  // not yet reported
+  std::unordered_set<const xmlNode*> reported_;  // elements whose problems were reported
   Scene scene_;
   ViewportSize viewport_;
   std::vector<const xmlNode*> useStack_;
@@ -546,8 +625,8 @@ class SceneBuilder {
 }  // namespace
 
 Scene BuildScene(const SvgDocument& document, std::optional<int> width, std::optional<int> height,
-                 Notices& notices) {
-  return SceneBuilder(document, notices).Build(width, height);
+                 Notices& notices, InvalidContent invalid) {
+  return SceneBuilder(document, notices, invalid).Build(width, height);
 }
 
 }  // namespace pintovel_render

@@ -31,12 +31,25 @@ struct Scene {
 // count; this bounds their memory.
 constexpr std::size_t kMaxShapes = 50000;
 
+// What an invalid value in an element (malformed path data, points, transform, length or
+// viewBox; a negative size or radius; coordinates beyond the library's range) does.
+enum class InvalidContent {
+  // As SVG's error handling and browsers do: the value is dropped, with one warning per
+  // element naming it, and everything else is drawn. Path data and points are drawn up to
+  // the error; a malformed transform, length or viewBox counts as not given; a negative rx or
+  // ry of a rect counts as auto; a negative width, height or radius, or coordinates out of
+  // range, leave that element out.
+  kDropAndWarn,
+  // The whole document fails with ToolError(kInvalidSvg) naming the element (--strict).
+  kFail,
+};
+
 // Builds the scene for an image of the requested size (see PlanCanvas). What cannot be drawn
-// is reported through `notices`. Throws ToolError: kInvalidSvg for malformed path data,
-// transforms, lengths or point lists and for invalid geometry (a negative width or radius),
-// kImpossibleSize for an impossible image size, kTooManyShapes above kMaxShapes.
+// is reported through `notices`. Throws ToolError: kInvalidSvg for invalid content under
+// InvalidContent::kFail, kImpossibleSize for an impossible image size, kTooManyShapes above
+// kMaxShapes.
 Scene BuildScene(const SvgDocument& document, std::optional<int> width, std::optional<int> height,
-                 Notices& notices);
+                 Notices& notices, InvalidContent invalid = InvalidContent::kDropAndWarn);
 
 }  // namespace pintovel_render
 

@@ -19,23 +19,94 @@ std::string LowerTrimmed(std::string_view text) {
   return out;
 }
 
-// `style` declarations "name: value; name: value", with "!important" dropped.
-std::map<std::string, std::string> ParseStyleAttribute(std::string_view text) {
-  std::map<std::string, std::string> declarations;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(';', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view item = text.substr(start, end - start);
-    const std::size_t colon = item.find(':');
-    if (colon != std::string_view::npos) {
-      const std::string name = LowerTrimmed(item.substr(0, colon));
-      std::string_view value = TrimSpaces(item.substr(colon + 1));
-      const std::size_t bang = value.find("!important");
-      if (bang != std::string_view::npos) value = TrimSpaces(value.substr(0, bang));
-      if (!name.empty()) declarations[name] = std::string(value);
+// The text of a `style` attribute with its CSS comments taken out: each comment, up to its
+// "*/" or the end of the text, stands as one space (comments separate tokens). Quoted strings
+// are kept as written, comment-like text included.
+std::string WithoutComments(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  char quote = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == '\\' && i + 1 < text.size()) {
+        out += c;
+        out += text[++i];
+        continue;
+      }
+      if (c == quote) quote = 0;
+      out += c;
+    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+      const std::size_t close = text.find("*/", i + 2);
+      i = close == std::string_view::npos ? text.size() : close + 1;
+      out += ' ';
+    } else {
+      if (c == '"' || c == '\'') quote = c;
+      out += c;
     }
-    start = end + 1;
+  }
+  return out;
+}
+
+// The `;`-separated items of a declaration list; a `;` inside quotes or parentheses (as in
+// url("a;b")) does not separate.
+std::vector<std::string_view> DeclarationItems(std::string_view text) {
+  std::vector<std::string_view> items;
+  std::size_t start = 0;
+  char quote = 0;
+  int depth = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == quote) {
+        quote = 0;
+      }
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+    } else if (c == ';' && depth == 0) {
+      items.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) items.push_back(text.substr(start));
+  return items;
+}
+
+bool IsPropertyName(std::string_view name) {
+  if (name.empty()) return false;
+  for (const char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// `style` declarations "name: value; name: value", with "!important" dropped. Items that are
+// not a declaration (no colon, no property name, no value) are collected in `malformed`.
+std::map<std::string, std::string> ParseStyleAttribute(std::string_view attribute,
+                                                       std::vector<std::string>& malformed) {
+  std::map<std::string, std::string> declarations;
+  const std::string text = WithoutComments(attribute);
+  for (const std::string_view item : DeclarationItems(text)) {
+    if (TrimSpaces(item).empty()) continue;
+    const std::size_t colon = item.find(':');
+    const std::string name =
+        colon == std::string_view::npos ? std::string() : LowerTrimmed(item.substr(0, colon));
+    std::string_view value =
+        colon == std::string_view::npos ? std::string_view() : TrimSpaces(item.substr(colon + 1));
+    const std::size_t bang = value.find("!important");
+    if (bang != std::string_view::npos) value = TrimSpaces(value.substr(0, bang));
+    if (!IsPropertyName(name) || value.empty()) {
+      malformed.emplace_back(TrimSpaces(item));
+      continue;
+    }
+    declarations[name] = std::string(value);
   }
   return declarations;
 }
@@ -68,7 +139,7 @@ bool IsNone(const std::optional<std::string>& value) {
 }  // namespace
 
 Declarations::Declarations(const xmlNode* element) : element_(element) {
-  if (auto style = Attribute(element, "style")) style_ = ParseStyleAttribute(*style);
+  if (auto style = Attribute(element, "style")) style_ = ParseStyleAttribute(*style, malformed_);
 }
 
 std::optional<std::string> Declarations::Get(const std::string& property) const {
@@ -79,6 +150,12 @@ std::optional<std::string> Declarations::Get(const std::string& property) const 
 
 ElementStyle ComputeStyle(const Style& parent, const xmlNode* element, Notices& notices) {
   const Declarations declarations(element);
+  for (const std::string& item : declarations.malformed()) {
+    notices.Report("bad-style-declaration",
+                   "the style declaration '" + item + "' on " + DescribeElement(element) +
+                       " is not of the form 'property: value' and is ignored",
+                   LineOf(element));
+  }
   ElementStyle result;
   Style& style = result.style;
   style = parent;

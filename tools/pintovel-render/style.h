@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "colour.h"
 #include "notices.h"
@@ -25,9 +26,16 @@ class Declarations {
   // name; nothing when neither is present.
   std::optional<std::string> Get(const std::string& property) const;
 
+  // The items of the `style` attribute that are not a declaration, as written (comments
+  // taken out).
+  const std::vector<std::string>& malformed() const {
+    return malformed_;
+  }
+
  private:
   const xmlNode* element_;
   std::map<std::string, std::string> style_;
+  std::vector<std::string> malformed_;
 };
 
 // Computed values. Inherited: fill, fill-rule, fill-opacity, color, visibility, stroke,

@@ -1,6 +1,7 @@
 #include "svg_document.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -40,6 +41,20 @@ std::string TrimMessage(const char* message) {
   return text;
 }
 
+// What libxml2 reports, in words for the user: its texts for its resource limits name parser
+// options, where a user needs the limit. Other errors are malformed XML.
+std::string PlainMessage(int code, const std::string& message) {
+  if (message.find("Excessive depth in document") != std::string::npos) {
+    return "the elements are nested too deeply: at most " + std::to_string(xmlParserMaxDepth) +
+           " levels of nesting are read";
+  }
+  if (code == XML_ERR_ENTITY_LOOP) {
+    return "the entities expand too far (an entity refers to itself, or expands to far more "
+           "text than the document holds)";
+  }
+  return "malformed XML: " + message;
+}
+
 // Keeps the first error (or warning-level fatal error) that libxml2 reports.
 struct FirstXmlError {
   bool seen = false;
@@ -51,9 +66,27 @@ struct FirstXmlError {
     if (first->seen || error == nullptr || error->level < XML_ERR_ERROR) return;
     first->seen = true;
     first->line = error->line;
-    first->message = TrimMessage(error->message);
+    first->message = PlainMessage(error->code, TrimMessage(error->message));
   }
 };
+
+// Elements that come from an internal entity are parsed by libxml2 apart from the document,
+// without the namespace declarations in scope where the entity is referenced, so they arrive
+// in no namespace. An unprefixed element takes the default namespace in scope: give it that.
+// (An element really in no namespace under a default one is written with xmlns="", whose
+// declaration has an empty name and is left alone.)
+void AdoptDefaultNamespace(xmlDoc* doc, xmlNode* node) {
+  for (xmlNode* child = node; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (child->ns == nullptr) {
+      xmlNs* inScope = xmlSearchNs(doc, child, nullptr);
+      if (inScope != nullptr && inScope->href != nullptr && inScope->href[0] != '\0') {
+        child->ns = inScope;
+      }
+    }
+    AdoptDefaultNamespace(doc, child->children);
+  }
+}
 
 xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
   return nullptr;
@@ -93,9 +126,10 @@ SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
     const xmlError* last = xmlCtxtGetLastError(context.get());
     const long line = first.seen ? first.line : (last != nullptr ? last->line : 0);
     const std::string message =
-        first.seen ? first.message : TrimMessage(last != nullptr ? last->message : nullptr);
-    throw ToolError(ExitCode::kMalformedXml,
-                    name + ":" + std::to_string(line) + ": malformed XML: " + message);
+        first.seen ? first.message
+                   : PlainMessage(last != nullptr ? last->code : 0,
+                                  TrimMessage(last != nullptr ? last->message : nullptr));
+    throw ToolError(ExitCode::kMalformedXml, name + ":" + std::to_string(line) + ": " + message);
   }
   const xmlNode* root = xmlDocGetRootElement(document.doc_.get());
   if (root == nullptr || LocalName(root) != "svg") {
@@ -110,6 +144,7 @@ SvgDocument SvgDocument::Parse(std::string_view text, const std::string& name) {
         ExitCode::kMalformedXml,
         name + ": not an SVG document (the root <svg> is in the namespace '" + ns + "')");
   }
+  if (ns != nullptr) AdoptDefaultNamespace(document.doc_.get(), document.doc_->children);
   document.root_ = root;
   document.rootHasNamespace_ = ns != nullptr;
   document.IndexIds(root);
@@ -159,7 +194,12 @@ std::optional<std::string> HrefAttribute(const xmlNode* node) {
 }
 
 long LineOf(const xmlNode* node) {
-  return xmlGetLineNo(node);
+  // Content from an entity has no line of its own; the nearest enclosing element's stands in.
+  for (; node != nullptr && node->type == XML_ELEMENT_NODE; node = node->parent) {
+    const long line = xmlGetLineNo(node);
+    if (line > 0) return line;
+  }
+  return 0;
 }
 
 std::string DescribeElement(const xmlNode* node) {

@@ -222,6 +222,13 @@ CanvasPlan PlanCanvas(const DocumentSize& document, std::optional<int> requested
                         std::to_string(plan.height) + " pixels is above the limit of " +
                         std::to_string(kMaxImagePixels) + " pixels");
   }
+  if (!box && !document.width && !document.height) {
+    // Neither a size nor a viewBox: as a browser shows such a document, its viewport is the
+    // whole image and a user unit is a pixel, at any image size.
+    plan.viewport = ViewportSize{static_cast<double>(plan.width), static_cast<double>(plan.height)};
+    plan.userToPixel = Affine{};
+    return plan;
+  }
   const ViewBox fitted = box ? *box : ViewBox{0.0, 0.0, width, height};
   plan.userToPixel = ViewBoxTransform(fitted, plan.width, plan.height, document.aspect);
   return plan;

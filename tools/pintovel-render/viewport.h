@@ -80,7 +80,9 @@ constexpr long long kMaxImagePixels = 64LL * 1024 * 1024;
 // is that size rounded to whole pixels unless the caller asks for a width and/or a height
 // (one alone keeps the aspect ratio). The viewBox (or, without one, the viewport itself) is
 // then fitted into the image by preserveAspectRatio, as when a browser shows the document at
-// that size. Throws ToolError(kImpossibleSize) for a zero, negative or oversized result.
+// that size. A document with neither width, height nor viewBox is not fitted: its viewport is
+// the image and one user unit is one pixel, whatever the image size. Throws
+// ToolError(kImpossibleSize) for a zero, negative or oversized result.
 CanvasPlan PlanCanvas(const DocumentSize& document, std::optional<int> requestedWidth,
                       std::optional<int> requestedHeight);
 
