@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "tool_error.h"
-#include "utf16_text.h"
 
 namespace pintovel_render {
 namespace {
@@ -51,17 +50,6 @@ TEST(Options, UsageErrors) {
   // A size is read here and judged later: zero or huge is an impossible size, not a typo.
   EXPECT_EQ(*ParseOptions({"in.svg", "-o", "x", "--width", "0"}).width, 0);
   EXPECT_EQ(*ParseOptions({"in.svg", "-o", "x", "--width", "99999999999"}).width, INT32_MAX);
-}
-
-TEST(Utf16Text, ConvertsToUtf8) {
-  EXPECT_EQ(Utf16ToUtf8(u"abc 12.5%"), "abc 12.5%");
-  EXPECT_EQ(Utf16ToUtf8(u"\u00e9\u4e1d"), "\xc3\xa9\xe4\xb8\x9d");
-  EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xf0\x9f\x98\x80");  // a surrogate pair
-  const char16_t unpaired[] = {u'a', 0xD800, u'b', 0};
-  EXPECT_EQ(Utf16ToUtf8(unpaired),
-            "a\xef\xbf\xbd"
-            "b");
-  EXPECT_EQ(Utf16ToUtf8(static_cast<const char16_t*>(nullptr)), "");
 }
 
 }  // namespace
