@@ -1,0 +1,530 @@
+// The row kernel.
+//
+// What is accumulated. With the winding number written as w(x, y) = -(sum of s over the edges
+// crossing the horizontal line at height y left of x), where s = +1 for an edge running down
+// and -1 for one running up, the coverage of cell (c, r) is
+//   value(c, r) = sum over pieces in column c of h * xm  -  sum over pieces in columns <= c of h,
+// where a piece is the part of an edge inside one cell, h its signed height (s times its extent
+// in y) and xm the mean of its two x offsets within the column, in [0, 1]. (A piece in column c
+// crossing height y at x' adds -s * (c + 1 - x') over that height to its own cell and -s to
+// every cell right of it; integrating over the piece gives -h + h * xm and -h.) So every cell
+// keeps two sums, `cover` (h) and `area` (h * xm), and a sweep from left to right carries the
+// running sum of cover: value = area - run. A cell no edge touches has value -run, so the cells
+// between two touched ones form one span. The clockwise unit square checks the sign: its left
+// edge runs up (cover -1 in column 0, xm 0), so cell 0 reads 0 - (-1) = +1.
+//
+// Conventions. A point belongs to column floor(x); a piece whose right end lies exactly on the
+// left line of a column does not enter that column, and a vertical piece on a grid line belongs
+// to the column right of the line (both give the same values). Whether two positions differ is
+// decided by exact comparison; there is no tolerance. Horizontal edges add nothing.
+//
+// Layout. The accumulator spans the columns of the polygon's bounding box, floor(minX) ..
+// ceil(maxX) - 1, plus one column on the right that receives vertical pieces lying on the line
+// x = ceil(maxX) and is never emitted. Rows are accumulated in bands of at most kBandCells
+// cells so that the cells stay in cache; per band, every edge that reaches it adds its pieces,
+// then each row is swept over its touched cells only (a bit per cell), clearing them as it goes.
+//
+// Precision. Positions are held as a whole column or row and a fraction in [0, 1) (a double
+// minus its floor is exact), and every formula works with such fractions or with distances
+// from the edge's upper end, so the accuracy does not depend on the distance from the origin.
+// Where an edge meets a horizontal grid line, x = xTop + (line - yTop) * dx / dy: in plain
+// double this carries an error of about 2e-16 times the edge's width, so edges wider than
+// kCompensatedWidth compute it in double-double arithmetic (exact differences by TwoSum, the
+// slope as a double-double quotient, products by Dekker's split since no fused multiply-add may
+// be used). Crossings with vertical grid lines inside one row involve heights within the row
+// only and stay in double. The running sum along a row is kept as a double-double too: a row
+// thousands of cells wide would otherwise gather an error of a rounding per cell.
+//
+// Determinism. No long double, no fused multiply-add, no libm calls in the arithmetic: the same
+// bytes on every IEEE double platform that rounds each operation to double (x86-64, and 32-bit
+// x86 with SSE2 arithmetic). A row's values depend only on the polygon and the row: crossings
+// are computed from the edge's upper end for each line anew (never stepped from a neighbour),
+// and every cell receives its terms in polygon edge order whatever the band.
+#include "coverage/coverage_rows.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "coverage/coverage_kernel.h"  // WindowCells
+
+#ifdef __clang__
+// Keep a * b + c as two roundings: the compensated arithmetic below relies on it.
+#  pragma clang fp contract(off)
+#endif
+
+namespace pintovel {
+namespace {
+
+// Cells per band: cover and area of 16 bytes each keep a band within 256 KB.
+constexpr int32_t kBandCells = 16384;
+
+// Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
+// ones keep the plain double error of about 2e-16 times their width below 2e-15.
+constexpr double kCompensatedWidth = 8.0;
+
+// ---- Double-double arithmetic -----------------------------------------------------------------
+// A value hi + lo with |lo| <= ulp(hi) / 2, about 106 significant bits.
+struct DoubleDouble {
+  double hi;
+  double lo;
+};
+
+// a + b = s + e exactly, for any a and b.
+DoubleDouble TwoSum(double a, double b) {
+  const double s = a + b;
+  const double bVirtual = s - a;
+  const double aVirtual = s - bVirtual;
+  return DoubleDouble{s, (a - aVirtual) + (b - bVirtual)};
+}
+
+// a + b = s + e exactly, for |a| >= |b| (or a == 0).
+DoubleDouble FastTwoSum(double a, double b) {
+  const double s = a + b;
+  return DoubleDouble{s, b - (s - a)};
+}
+
+// Dekker's split: a = hi + lo with hi and lo of at most 26 significant bits each, so that
+// products of halves are exact.
+DoubleDouble Split(double a) {
+  const double c = 134217729.0 * a;  // 2^27 + 1
+  const double hi = c - (c - a);
+  return DoubleDouble{hi, a - hi};
+}
+
+// a * b = p + e exactly (barring underflow).
+DoubleDouble TwoProduct(double a, double b) {
+  const double p = a * b;
+  const DoubleDouble x = Split(a);
+  const DoubleDouble y = Split(b);
+  const double e = (((x.hi * y.hi - p) + x.hi * y.lo) + x.lo * y.hi) + x.lo * y.lo;
+  return DoubleDouble{p, e};
+}
+
+DoubleDouble Multiply(const DoubleDouble& a, const DoubleDouble& b) {
+  const DoubleDouble p = TwoProduct(a.hi, b.hi);
+  return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+// a / b for b.hi != 0: the quotient of the high parts, corrected by the remainder.
+DoubleDouble Divide(const DoubleDouble& a, const DoubleDouble& b) {
+  const double q = a.hi / b.hi;
+  const DoubleDouble p = TwoProduct(q, b.hi);
+  const double remainder = (((a.hi - p.hi) - p.lo) + a.lo) - q * b.lo;
+  return FastTwoSum(q, remainder / b.hi);
+}
+
+// ---- Whole parts and fractions ----------------------------------------------------------------
+
+// floor(v) for v within int32 range, without libm.
+int32_t FloorToInt(double v) {
+  const int32_t whole = static_cast<int32_t>(v);
+  return static_cast<double>(whole) > v ? whole - 1 : whole;
+}
+
+// floor(v) for any v that fits int64 (vertices, once per call).
+int64_t FloorToInt64(double v) {
+  const int64_t whole = static_cast<int64_t>(v);
+  return static_cast<double>(whole) > v ? whole - 1 : whole;
+}
+
+// A position along one axis: whole + fraction, 0 <= fraction < 1.
+struct Place {
+  int32_t whole;
+  double fraction;
+};
+
+// A vertex coordinate relative to the whole line `origin`: exact, since v - floor(v) is.
+Place PlaceOf(double v, int64_t origin) {
+  const int64_t whole = FloorToInt64(v);
+  return Place{static_cast<int32_t>(whole - origin), v - static_cast<double>(whole)};
+}
+
+bool IsLeftOf(int32_t column, double x, int32_t otherColumn, double otherX) {
+  return column != otherColumn ? column < otherColumn : x < otherX;
+}
+
+// ---- Edges ------------------------------------------------------------------------------------
+
+// The edge a -> b with columns relative to `left`, or false for a horizontal edge.
+bool MakeEdge(const Point& a, const Point& b, int64_t left, CoverageEdge& edge) {
+  if (a.y == b.y) {
+    return false;
+  }
+  const bool down = b.y > a.y;
+  const Point& top = down ? a : b;
+  const Point& bottom = down ? b : a;
+  const Place topX = PlaceOf(top.x, left);
+  const Place topY = PlaceOf(top.y, 0);
+  const Place bottomX = PlaceOf(bottom.x, left);
+  const Place bottomY = PlaceOf(bottom.y, 0);
+  edge.sign = down ? 1.0 : -1.0;
+  edge.topRow = topY.whole;
+  edge.topColumn = topX.whole;
+  edge.topX = topX.fraction;
+  edge.topY = topY.fraction;
+  edge.bottomColumn = bottomX.whole;
+  edge.bottomX = bottomX.fraction;
+  // The lower end's height within the edge's last row, in (0, 1].
+  if (bottomY.fraction > 0.0) {
+    edge.lastRow = bottomY.whole;
+    edge.bottomY = bottomY.fraction;
+  } else {
+    edge.lastRow = bottomY.whole - 1;
+    edge.bottomY = 1.0;
+  }
+  const bool topIsLeft = top.x <= bottom.x;
+  edge.leftColumn = topIsLeft ? topX.whole : bottomX.whole;
+  edge.leftX = topIsLeft ? topX.fraction : bottomX.fraction;
+  edge.rightColumn = topIsLeft ? bottomX.whole : topX.whole;
+  edge.rightX = topIsLeft ? bottomX.fraction : topX.fraction;
+  edge.vertical = top.x == bottom.x;
+  const double width = bottom.x - top.x;
+  edge.compensated = width > kCompensatedWidth || width < -kCompensatedWidth;
+  if (edge.compensated) {
+    // Both differences are exact as double-doubles.
+    const DoubleDouble slope = Divide(TwoSum(bottom.x, -top.x), TwoSum(bottom.y, -top.y));
+    edge.slope = slope.hi;
+    edge.slopeLow = slope.lo;
+  } else {
+    edge.slope = width / (bottom.y - top.y);
+    edge.slopeLow = 0.0;
+  }
+  return true;
+}
+
+// Where the edge meets the horizontal grid line y = line (topRow < line <= lastRow, strictly
+// between its ends): x = xTop + (line - yTop) * slope, as a column and a fraction, limited to
+// the edge's own x range so that rounding never carries it past an end.
+Place CrossingAt(const CoverageEdge& edge, int32_t line) {
+  if (edge.vertical) {
+    return Place{edge.topColumn, edge.topX};
+  }
+  // The offset from the upper end's column line, and its whole part.
+  int32_t whole;
+  double fraction;
+  if (edge.compensated) {
+    const DoubleDouble depth = TwoSum(static_cast<double>(line - edge.topRow), -edge.topY);
+    const DoubleDouble run = Multiply(depth, DoubleDouble{edge.slope, edge.slopeLow});
+    const DoubleDouble sum = TwoSum(run.hi, edge.topX);
+    const DoubleDouble offset = FastTwoSum(sum.hi, sum.lo + run.lo);
+    whole = FloorToInt(offset.hi);
+    fraction = (offset.hi - static_cast<double>(whole)) + offset.lo;
+    if (fraction < 0.0) {
+      --whole;
+      fraction += 1.0;
+    }
+  } else {
+    const double depth = static_cast<double>(line - edge.topRow) - edge.topY;
+    const double offset = edge.topX + depth * edge.slope;
+    whole = FloorToInt(offset);
+    fraction = offset - static_cast<double>(whole);
+  }
+  if (fraction >= 1.0) {
+    ++whole;
+    fraction = 0.0;
+  }
+  Place x{edge.topColumn + whole, fraction};
+  if (IsLeftOf(x.whole, x.fraction, edge.leftColumn, edge.leftX)) {
+    x = Place{edge.leftColumn, edge.leftX};
+  } else if (IsLeftOf(edge.rightColumn, edge.rightX, x.whole, x.fraction)) {
+    x = Place{edge.rightColumn, edge.rightX};
+  }
+  return x;
+}
+
+// ---- Accumulation -----------------------------------------------------------------------------
+
+// One row of the band's accumulator.
+struct AccumulatorRow {
+  CoverageCell* cells;
+  uint64_t* touched;
+};
+
+void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
+  CoverageCell& cell = row.cells[column];
+  cell.cover += height;
+  cell.area += height * meanX;
+  row.touched[column >> 6] |= uint64_t{1} << (column & 63);
+}
+
+// Adds the piece of an edge inside one row, from its upper end (columnA + xA, yA) to its lower
+// end (columnB + xB, yB), heights relative to the row's top line (0 <= yA <= yB <= 1), for an
+// edge of direction `sign`. The piece is cut at the vertical grid lines it crosses; the height
+// where it meets line x = j is y = yLeft + (j - xLeft) * dy / dx, from its left end.
+void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double yA, int32_t columnB,
+                 double xB, double yB, double sign) {
+  if (yA == yB) {
+    return;
+  }
+  const bool aIsLeft = !IsLeftOf(columnB, xB, columnA, xA);
+  const int32_t columnLeft = aIsLeft ? columnA : columnB;
+  const double xLeft = aIsLeft ? xA : xB;
+  const double yLeft = aIsLeft ? yA : yB;
+  int32_t columnRight = aIsLeft ? columnB : columnA;
+  double xRight = aIsLeft ? xB : xA;
+  const double yRight = aIsLeft ? yB : yA;
+  // A right end on a column's left line stays in the column before it.
+  if (xRight == 0.0 && columnRight > columnLeft) {
+    --columnRight;
+    xRight = 1.0;
+  }
+  if (columnLeft == columnRight) {
+    AddToCell(row, columnLeft, sign * (yB - yA), (xLeft + xRight) * 0.5);
+    return;
+  }
+  // Heights on the lines columnLeft + 1 .. columnRight run from yLeft towards yRight; a piece's
+  // signed height is then heightSign * (its lower line's y - its upper line's y).
+  const double heightSign = yRight > yLeft ? sign : -sign;
+  const double yLow = std::min(yLeft, yRight);
+  const double yHigh = std::max(yLeft, yRight);
+  const double k =
+      (yRight - yLeft) / (static_cast<double>(columnRight - columnLeft) + (xRight - xLeft));
+  const auto heightOnLine = [&](int32_t column) {
+    const double y = yLeft + (static_cast<double>(column - columnLeft) - xLeft) * k;
+    return std::min(std::max(y, yLow), yHigh);
+  };
+  double yPrevious = heightOnLine(columnLeft + 1);
+  AddToCell(row, columnLeft, heightSign * (yPrevious - yLeft), (xLeft + 1.0) * 0.5);
+  for (int32_t column = columnLeft + 1; column < columnRight; ++column) {
+    const double y = heightOnLine(column + 1);
+    AddToCell(row, column, heightSign * (y - yPrevious), 0.5);
+    yPrevious = y;
+  }
+  AddToCell(row, columnRight, heightSign * (yRight - yPrevious), xRight * 0.5);
+}
+
+// Adds the edge's pieces in rows bandTop .. bandEnd - 1 (which the edge reaches).
+void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, CoverageCell* cells,
+                   uint64_t* touched, int32_t width, int32_t words) {
+  const int32_t first = std::max(edge.topRow, bandTop);
+  const int32_t last = std::min(edge.lastRow, bandEnd - 1);
+  Place upper = first == edge.topRow ? Place{edge.topColumn, edge.topX} : CrossingAt(edge, first);
+  double upperY = first == edge.topRow ? edge.topY : 0.0;
+  for (int32_t r = first; r <= last; ++r) {
+    const size_t bandRow = static_cast<size_t>(r - bandTop);
+    const AccumulatorRow row{cells + bandRow * static_cast<size_t>(width),
+                             touched + bandRow * static_cast<size_t>(words)};
+    const bool endsHere = r == edge.lastRow;
+    const Place lower = endsHere ? Place{edge.bottomColumn, edge.bottomX} : CrossingAt(edge, r + 1);
+    const double lowerY = endsHere ? edge.bottomY : 1.0;
+    AddRowPiece(row, upper.whole, upper.fraction, upperY, lower.whole, lower.fraction, lowerY,
+                edge.sign);
+    upper = lower;
+    upperY = 0.0;
+  }
+}
+
+// ---- Sweep ------------------------------------------------------------------------------------
+
+int32_t LowestBit(uint64_t bits) {
+#if defined(__GNUC__) || defined(__clang__)
+  return __builtin_ctzll(bits);
+#else
+  int32_t n = 0;
+  while ((bits & 1) == 0) {
+    bits >>= 1;
+    ++n;
+  }
+  return n;
+#endif
+}
+
+// Turns one accumulated row into spans (absolute columns: relative column + left) and clears
+// its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
+// Returns the number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
+size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
+                CoverageSpan* spans) {
+  // The running sum of cover as a double-double.
+  double runHi = 0.0;
+  double runLo = 0.0;
+  size_t count = 0;
+  int32_t next = 0;  // the first column after the last touched one
+  for (int32_t w = 0; w < words; ++w) {
+    uint64_t bits = row.touched[w];
+    if (bits == 0) {
+      continue;
+    }
+    row.touched[w] = 0;
+    do {
+      const int32_t column = w * 64 + LowestBit(bits);
+      bits &= bits - 1;
+      if (column > next) {
+        const double between = -(runHi + runLo);
+        if (between != 0.0) {
+          spans[count++] = CoverageSpan{left + next, left + column, between};
+        }
+      }
+      CoverageCell& cell = row.cells[column];
+      const DoubleDouble run = TwoSum(runHi, cell.cover);
+      runHi = run.hi;
+      runLo += run.lo;
+      const double value = cell.area - (runHi + runLo);
+      cell = CoverageCell{0.0, 0.0};
+      if (value != 0.0 && column < emitEnd) {
+        spans[count++] = CoverageSpan{left + column, left + column + 1, value};
+      }
+      next = column + 1;
+    } while (bits != 0);
+  }
+  return count;
+}
+
+// ---- Checks -----------------------------------------------------------------------------------
+
+struct Box {
+  double minX;
+  double maxX;
+  double minY;
+  double maxY;
+};
+
+// The vertices' box, or false when a vertex is outside the closed rectangle of `cells` (or not
+// a number) or the rows asked for are not within the cells' rows.
+bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow, int32_t endRow,
+                Box& box) {
+  if (polygon.empty() || cells.cols <= 0 || cells.rows <= 0 || firstRow > endRow ||
+      firstRow < cells.originY || int64_t{endRow} > int64_t{cells.originY} + cells.rows) {
+    return false;
+  }
+  const double left = cells.originX;
+  const double top = cells.originY;
+  const double right = left + static_cast<double>(cells.cols);
+  const double bottom = top + static_cast<double>(cells.rows);
+  box = Box{polygon[0].x, polygon[0].x, polygon[0].y, polygon[0].y};
+  for (const Point& p : polygon) {
+    // Written so that NaN coordinates fail.
+    if (!(p.x >= left && p.x <= right && p.y >= top && p.y <= bottom)) {
+      return false;
+    }
+    box.minX = std::min(box.minX, p.x);
+    box.maxX = std::max(box.maxX, p.x);
+    box.minY = std::min(box.minY, p.y);
+    box.maxY = std::max(box.maxY, p.y);
+  }
+  return true;
+}
+
+int64_t CeilToInt64(double v) {
+  const int64_t floor = FloorToInt64(v);
+  return static_cast<double>(floor) < v ? floor + 1 : floor;
+}
+
+template <typename T>
+void GrowZeroed(std::vector<T>& v, size_t size) {
+  if (v.size() < size) {
+    v.resize(size, T{});
+  }
+}
+
+// Writes the spans of each row into a dense grid.
+class GridSink final : public CoverageRowSink {
+ public:
+  explicit GridSink(CoverageGrid& grid) : grid_(grid) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    double* row = grid_.values.data() +
+                  static_cast<size_t>(int64_t{y} - grid_.originY) * static_cast<size_t>(grid_.cols);
+    for (size_t i = 0; i < count; ++i) {
+      const CoverageSpan& span = spans[i];
+      std::fill(row + (int64_t{span.x0} - grid_.originX), row + (int64_t{span.x1} - grid_.originX),
+                span.value);
+    }
+  }
+
+ private:
+  CoverageGrid& grid_;
+};
+
+}  // namespace
+
+void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                         int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink) {
+  Box box{};
+  const bool validInput = CheckInput(polygon, cells, firstRow, endRow, box);
+  assert(validInput && "row kernel called outside its preconditions");
+  if (!validInput) {
+    return;
+  }
+  const int32_t rowBegin = std::max(firstRow, static_cast<int32_t>(FloorToInt64(box.minY)));
+  const int32_t rowEnd = std::min(endRow, static_cast<int32_t>(CeilToInt64(box.maxY)));
+  const int64_t left = FloorToInt64(box.minX);
+  // Emitted columns are left .. left + emitEnd - 1; the accumulator has one more.
+  const int32_t emitEnd = static_cast<int32_t>(CeilToInt64(box.maxX) - left);
+  if (rowBegin >= rowEnd || emitEnd <= 0) {
+    return;  // no rows asked for, or every vertex on one vertical line: nothing enclosed
+  }
+  const int32_t width = emitEnd + 1;
+  const int32_t words = (width + 63) / 64;
+
+  std::vector<CoverageEdge>& edges = scratch.edges;
+  edges.clear();
+  const size_t n = polygon.size();
+  for (size_t i = 0; i < n; ++i) {
+    CoverageEdge edge;
+    if (MakeEdge(polygon[i], polygon[i + 1 == n ? 0 : i + 1], left, edge) &&
+        edge.lastRow >= rowBegin && edge.topRow < rowEnd) {
+      edges.push_back(edge);
+    }
+  }
+  if (edges.empty()) {
+    return;
+  }
+
+  const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
+  GrowZeroed(scratch.cells, static_cast<size_t>(bandRows) * static_cast<size_t>(width));
+  GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
+  GrowZeroed(scratch.spans, 2 * static_cast<size_t>(emitEnd) + 1);
+  if (scratch.dirty) {
+    std::fill(scratch.cells.begin(), scratch.cells.end(), CoverageCell{0.0, 0.0});
+    std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
+  }
+  scratch.dirty = true;
+  CoverageCell* cellsBase = scratch.cells.data();
+  uint64_t* touchedBase = scratch.touched.data();
+  CoverageSpan* spans = scratch.spans.data();
+  const int32_t leftColumn = static_cast<int32_t>(left);
+
+  for (int32_t bandTop = rowBegin; bandTop < rowEnd;) {
+    const int32_t bandEnd = rowEnd - bandTop > bandRows ? bandTop + bandRows : rowEnd;
+    for (const CoverageEdge& edge : edges) {
+      if (edge.lastRow >= bandTop && edge.topRow < bandEnd) {
+        AddEdgeToBand(edge, bandTop, bandEnd, cellsBase, touchedBase, width, words);
+      }
+    }
+    for (int32_t r = bandTop; r < bandEnd; ++r) {
+      const size_t bandRow = static_cast<size_t>(r - bandTop);
+      const AccumulatorRow row{cellsBase + bandRow * static_cast<size_t>(width),
+                               touchedBase + bandRow * static_cast<size_t>(words)};
+      const size_t count = SweepRow(row, words, emitEnd, leftColumn, spans);
+      if (count > 0) {
+        sink.Row(r, spans, count);
+      }
+    }
+    bandTop = bandEnd;
+  }
+  scratch.dirty = false;
+}
+
+void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageScratch& scratch,
+                         CoverageGrid& grid) {
+  const CellRange cells = WindowCells(window);
+  grid.originX = cells.originX;
+  grid.originY = cells.originY;
+  grid.cols = cells.cols;
+  grid.rows = cells.rows;
+  grid.values.assign(cells.rows > 0 && cells.cols > 0
+                         ? static_cast<size_t>(cells.rows) * static_cast<size_t>(cells.cols)
+                         : 0,
+                     0.0);
+  GridSink sink(grid);
+  MeasureCoverageRows(polygon, cells, cells.originY, cells.originY + cells.rows, scratch, sink);
+}
+
+void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageGrid& grid) {
+  CoverageScratch scratch;
+  MeasureCoverageGrid(window, polygon, scratch, grid);
+}
+
+}  // namespace pintovel
