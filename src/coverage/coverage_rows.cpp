@@ -147,89 +147,106 @@ bool IsLeftOf(int32_t column, double x, int32_t otherColumn, double otherX) {
 
 // ---- Edges ------------------------------------------------------------------------------------
 
-// The edge a -> b with columns relative to `left`, or false for a horizontal edge.
-bool MakeEdge(const Point& a, const Point& b, int64_t left, CoverageEdge& edge) {
+// A vertex's column (relative to the accumulator's first column) and row, and its fractions.
+CoverageVertex VertexOf(const Point& p, int64_t left) {
+  const Place x = PlaceOf(p.x, left);
+  const Place y = PlaceOf(p.y, 0);
+  return CoverageVertex{x.whole, y.whole, x.fraction, y.fraction};
+}
+
+// The edge a -> b (placed as va and vb), or false for a horizontal edge.
+bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va, const CoverageVertex& vb,
+              CoverageEdge& edge) {
   if (a.y == b.y) {
     return false;
   }
   const bool down = b.y > a.y;
   const Point& top = down ? a : b;
   const Point& bottom = down ? b : a;
-  const Place topX = PlaceOf(top.x, left);
-  const Place topY = PlaceOf(top.y, 0);
-  const Place bottomX = PlaceOf(bottom.x, left);
-  const Place bottomY = PlaceOf(bottom.y, 0);
+  const CoverageVertex& upper = down ? va : vb;
+  const CoverageVertex& lower = down ? vb : va;
   edge.sign = down ? 1.0 : -1.0;
-  edge.topRow = topY.whole;
-  edge.topColumn = topX.whole;
-  edge.topX = topX.fraction;
-  edge.topY = topY.fraction;
-  edge.bottomColumn = bottomX.whole;
-  edge.bottomX = bottomX.fraction;
+  edge.topRow = upper.row;
+  edge.topColumn = upper.column;
+  edge.topX = upper.x;
+  edge.topY = upper.y;
+  edge.bottomColumn = lower.column;
+  edge.bottomX = lower.x;
   // The lower end's height within the edge's last row, in (0, 1].
-  if (bottomY.fraction > 0.0) {
-    edge.lastRow = bottomY.whole;
-    edge.bottomY = bottomY.fraction;
+  if (lower.y > 0.0) {
+    edge.lastRow = lower.row;
+    edge.bottomY = lower.y;
   } else {
-    edge.lastRow = bottomY.whole - 1;
+    edge.lastRow = lower.row - 1;
     edge.bottomY = 1.0;
   }
   const bool topIsLeft = top.x <= bottom.x;
-  edge.leftColumn = topIsLeft ? topX.whole : bottomX.whole;
-  edge.leftX = topIsLeft ? topX.fraction : bottomX.fraction;
-  edge.rightColumn = topIsLeft ? bottomX.whole : topX.whole;
-  edge.rightX = topIsLeft ? bottomX.fraction : topX.fraction;
+  edge.leftColumn = topIsLeft ? upper.column : lower.column;
+  edge.leftX = topIsLeft ? upper.x : lower.x;
+  edge.rightColumn = topIsLeft ? lower.column : upper.column;
+  edge.rightX = topIsLeft ? lower.x : upper.x;
   edge.vertical = top.x == bottom.x;
+  // Only edges that cross a row line need their slope.
   const double width = bottom.x - top.x;
-  edge.compensated = width > kCompensatedWidth || width < -kCompensatedWidth;
+  edge.compensated =
+      edge.lastRow > edge.topRow && (width > kCompensatedWidth || width < -kCompensatedWidth);
+  edge.slopeLow = 0.0;
   if (edge.compensated) {
     // Both differences are exact as double-doubles.
     const DoubleDouble slope = Divide(TwoSum(bottom.x, -top.x), TwoSum(bottom.y, -top.y));
     edge.slope = slope.hi;
     edge.slopeLow = slope.lo;
-  } else {
+  } else if (edge.lastRow > edge.topRow && !edge.vertical) {
     edge.slope = width / (bottom.y - top.y);
-    edge.slopeLow = 0.0;
+  } else {
+    edge.slope = 0.0;
   }
   return true;
+}
+
+// The offset of the edge's crossing with the line y = line from its upper end's column line,
+// (line - yTop) * slope + xTop's fraction, in double-double arithmetic; the whole part and the
+// fraction, which may round up to 1.
+Place CompensatedOffset(const CoverageEdge& edge, int32_t line) {
+  const DoubleDouble depth = TwoSum(static_cast<double>(line - edge.topRow), -edge.topY);
+  const DoubleDouble run = Multiply(depth, DoubleDouble{edge.slope, edge.slopeLow});
+  const DoubleDouble sum = TwoSum(run.hi, edge.topX);
+  const DoubleDouble offset = FastTwoSum(sum.hi, sum.lo + run.lo);
+  int32_t whole = FloorToInt(offset.hi);
+  double fraction = (offset.hi - static_cast<double>(whole)) + offset.lo;
+  if (fraction < 0.0) {
+    --whole;
+    fraction += 1.0;
+  }
+  return Place{whole, fraction};
 }
 
 // Where the edge meets the horizontal grid line y = line (topRow < line <= lastRow, strictly
 // between its ends): x = xTop + (line - yTop) * slope, as a column and a fraction, limited to
 // the edge's own x range so that rounding never carries it past an end.
-Place CrossingAt(const CoverageEdge& edge, int32_t line) {
+inline Place CrossingAt(const CoverageEdge& edge, int32_t line) {
   if (edge.vertical) {
     return Place{edge.topColumn, edge.topX};
   }
-  // The offset from the upper end's column line, and its whole part.
-  int32_t whole;
-  double fraction;
+  Place x;
   if (edge.compensated) {
-    const DoubleDouble depth = TwoSum(static_cast<double>(line - edge.topRow), -edge.topY);
-    const DoubleDouble run = Multiply(depth, DoubleDouble{edge.slope, edge.slopeLow});
-    const DoubleDouble sum = TwoSum(run.hi, edge.topX);
-    const DoubleDouble offset = FastTwoSum(sum.hi, sum.lo + run.lo);
-    whole = FloorToInt(offset.hi);
-    fraction = (offset.hi - static_cast<double>(whole)) + offset.lo;
-    if (fraction < 0.0) {
-      --whole;
-      fraction += 1.0;
-    }
+    x = CompensatedOffset(edge, line);
   } else {
-    const double depth = static_cast<double>(line - edge.topRow) - edge.topY;
-    const double offset = edge.topX + depth * edge.slope;
-    whole = FloorToInt(offset);
-    fraction = offset - static_cast<double>(whole);
+    const double offset =
+        edge.topX + (static_cast<double>(line - edge.topRow) - edge.topY) * edge.slope;
+    x.whole = FloorToInt(offset);
+    x.fraction = offset - static_cast<double>(x.whole);
   }
-  if (fraction >= 1.0) {
-    ++whole;
-    fraction = 0.0;
+  if (x.fraction >= 1.0) {
+    ++x.whole;
+    x.fraction = 0.0;
   }
-  Place x{edge.topColumn + whole, fraction};
+  x.whole += edge.topColumn;
   if (IsLeftOf(x.whole, x.fraction, edge.leftColumn, edge.leftX)) {
-    x = Place{edge.leftColumn, edge.leftX};
-  } else if (IsLeftOf(edge.rightColumn, edge.rightX, x.whole, x.fraction)) {
-    x = Place{edge.rightColumn, edge.rightX};
+    return Place{edge.leftColumn, edge.leftX};
+  }
+  if (IsLeftOf(edge.rightColumn, edge.rightX, x.whole, x.fraction)) {
+    return Place{edge.rightColumn, edge.rightX};
   }
   return x;
 }
@@ -256,6 +273,10 @@ void AddToCell(const AccumulatorRow& row, int32_t column, double height, double 
 void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double yA, int32_t columnB,
                  double xB, double yB, double sign) {
   if (yA == yB) {
+    return;
+  }
+  if (columnA == columnB) {
+    AddToCell(row, columnA, sign * (yB - yA), (xA + xB) * 0.5);
     return;
   }
   const bool aIsLeft = !IsLeftOf(columnB, xB, columnA, xA);
@@ -295,17 +316,34 @@ void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double y
   AddToCell(row, columnRight, heightSign * (yRight - yPrevious), xRight * 0.5);
 }
 
+// The accumulator of a band of rows: `width` cells and `words` touched words per row, the band's
+// first row first.
+struct Band {
+  CoverageCell* cells;
+  uint64_t* touched;
+  int32_t width;
+  int32_t words;
+
+  AccumulatorRow Row(int32_t bandRow) const {
+    return AccumulatorRow{cells + static_cast<size_t>(bandRow) * static_cast<size_t>(width),
+                          touched + static_cast<size_t>(bandRow) * static_cast<size_t>(words)};
+  }
+};
+
 // Adds the edge's pieces in rows bandTop .. bandEnd - 1 (which the edge reaches).
-void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, CoverageCell* cells,
-                   uint64_t* touched, int32_t width, int32_t words) {
+void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, const Band& band) {
   const int32_t first = std::max(edge.topRow, bandTop);
   const int32_t last = std::min(edge.lastRow, bandEnd - 1);
+  AccumulatorRow row = band.Row(first - bandTop);
+  if (first == edge.lastRow) {
+    // Common for short edges: the whole edge within one row.
+    AddRowPiece(row, edge.topColumn, edge.topX, edge.topY, edge.bottomColumn, edge.bottomX,
+                edge.bottomY, edge.sign);
+    return;
+  }
   Place upper = first == edge.topRow ? Place{edge.topColumn, edge.topX} : CrossingAt(edge, first);
   double upperY = first == edge.topRow ? edge.topY : 0.0;
   for (int32_t r = first; r <= last; ++r) {
-    const size_t bandRow = static_cast<size_t>(r - bandTop);
-    const AccumulatorRow row{cells + bandRow * static_cast<size_t>(width),
-                             touched + bandRow * static_cast<size_t>(words)};
     const bool endsHere = r == edge.lastRow;
     const Place lower = endsHere ? Place{edge.bottomColumn, edge.bottomX} : CrossingAt(edge, r + 1);
     const double lowerY = endsHere ? edge.bottomY : 1.0;
@@ -313,6 +351,8 @@ void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, C
                 edge.sign);
     upper = lower;
     upperY = 0.0;
+    row.cells += band.width;
+    row.touched += band.words;
   }
 }
 
@@ -369,6 +409,17 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
     } while (bits != 0);
   }
   return count;
+}
+
+// Sweeps rows bandTop .. bandEnd - 1 of the band and reports those with spans.
+void SweepBand(const Band& band, int32_t bandTop, int32_t bandEnd, int32_t emitEnd, int32_t left,
+               CoverageSpan* spans, CoverageRowSink& sink) {
+  for (int32_t r = bandTop; r < bandEnd; ++r) {
+    const size_t count = SweepRow(band.Row(r - bandTop), band.words, emitEnd, left, spans);
+    if (count > 0) {
+      sink.Row(r, spans, count);
+    }
+  }
 }
 
 // ---- Checks -----------------------------------------------------------------------------------
@@ -458,20 +509,6 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   const int32_t width = emitEnd + 1;
   const int32_t words = (width + 63) / 64;
 
-  std::vector<CoverageEdge>& edges = scratch.edges;
-  edges.clear();
-  const size_t n = polygon.size();
-  for (size_t i = 0; i < n; ++i) {
-    CoverageEdge edge;
-    if (MakeEdge(polygon[i], polygon[i + 1 == n ? 0 : i + 1], left, edge) &&
-        edge.lastRow >= rowBegin && edge.topRow < rowEnd) {
-      edges.push_back(edge);
-    }
-  }
-  if (edges.empty()) {
-    return;
-  }
-
   const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
   GrowZeroed(scratch.cells, static_cast<size_t>(bandRows) * static_cast<size_t>(width));
   GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
@@ -481,27 +518,49 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
     std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
   }
   scratch.dirty = true;
-  CoverageCell* cellsBase = scratch.cells.data();
-  uint64_t* touchedBase = scratch.touched.data();
-  CoverageSpan* spans = scratch.spans.data();
+  const Band band{scratch.cells.data(), scratch.touched.data(), width, words};
   const int32_t leftColumn = static_cast<int32_t>(left);
+  const size_t n = polygon.size();
+  std::vector<CoverageVertex>& vertices = scratch.vertices;
+  vertices.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    vertices[i] = VertexOf(polygon[i], left);
+  }
 
+  if (rowEnd - rowBegin <= bandRows) {
+    // One band: each edge goes into the cells as soon as it is made, in polygon order as in the
+    // banded road below, so the two give the same bits.
+    for (size_t i = 0; i < n; ++i) {
+      const size_t j = i + 1 == n ? 0 : i + 1;
+      CoverageEdge edge;
+      if (MakeEdge(polygon[i], polygon[j], vertices[i], vertices[j], edge) &&
+          edge.lastRow >= rowBegin && edge.topRow < rowEnd) {
+        AddEdgeToBand(edge, rowBegin, rowEnd, band);
+      }
+    }
+    SweepBand(band, rowBegin, rowEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
+    scratch.dirty = false;
+    return;
+  }
+
+  std::vector<CoverageEdge>& edges = scratch.edges;
+  edges.clear();
+  for (size_t i = 0; i < n; ++i) {
+    const size_t j = i + 1 == n ? 0 : i + 1;
+    edges.emplace_back();
+    if (!MakeEdge(polygon[i], polygon[j], vertices[i], vertices[j], edges.back()) ||
+        edges.back().lastRow < rowBegin || edges.back().topRow >= rowEnd) {
+      edges.pop_back();
+    }
+  }
   for (int32_t bandTop = rowBegin; bandTop < rowEnd;) {
     const int32_t bandEnd = rowEnd - bandTop > bandRows ? bandTop + bandRows : rowEnd;
     for (const CoverageEdge& edge : edges) {
       if (edge.lastRow >= bandTop && edge.topRow < bandEnd) {
-        AddEdgeToBand(edge, bandTop, bandEnd, cellsBase, touchedBase, width, words);
+        AddEdgeToBand(edge, bandTop, bandEnd, band);
       }
     }
-    for (int32_t r = bandTop; r < bandEnd; ++r) {
-      const size_t bandRow = static_cast<size_t>(r - bandTop);
-      const AccumulatorRow row{cellsBase + bandRow * static_cast<size_t>(width),
-                               touchedBase + bandRow * static_cast<size_t>(words)};
-      const size_t count = SweepRow(row, words, emitEnd, leftColumn, spans);
-      if (count > 0) {
-        sink.Row(r, spans, count);
-      }
-    }
+    SweepBand(band, bandTop, bandEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
     bandTop = bandEnd;
   }
   scratch.dirty = false;

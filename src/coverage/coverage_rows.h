@@ -59,6 +59,15 @@ struct CoverageEdge {
   bool vertical;
 };
 
+// A vertex as whole column (relative to the accumulator's first column) and row, with the
+// fractions in [0, 1).
+struct CoverageVertex {
+  int32_t column;
+  int32_t row;
+  double x;
+  double y;
+};
+
 // One accumulator cell: the signed height the edges cross in it (`cover`, +1 for a whole-row
 // descent) and the sum of height * mean x offset within the cell of those pieces (`area`).
 struct CoverageCell {
@@ -77,6 +86,7 @@ class CoverageScratch {
  private:
   friend void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                                   int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
+  std::vector<CoverageVertex> vertices;
   std::vector<CoverageEdge> edges;
   std::vector<CoverageCell> cells;
   std::vector<uint64_t> touched;
