@@ -335,7 +335,7 @@ void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, c
   const int32_t first = std::max(edge.topRow, bandTop);
   const int32_t last = std::min(edge.lastRow, bandEnd - 1);
   AccumulatorRow row = band.Row(first - bandTop);
-  if (first == edge.lastRow) {
+  if (edge.topRow == edge.lastRow) {
     // Common for short edges: the whole edge within one row.
     AddRowPiece(row, edge.topColumn, edge.topX, edge.topY, edge.bottomColumn, edge.bottomX,
                 edge.bottomY, edge.sign);
