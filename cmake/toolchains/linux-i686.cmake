@@ -9,8 +9,10 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)
 set(CMAKE_CXX_COMPILER g++)
-set(CMAKE_C_FLAGS_INIT -m32)
-set(CMAKE_CXX_FLAGS_INIT -m32)
+# SSE2 arithmetic as in the Windows build: every double operation rounds to double, so results
+# match the x86-64 build bit for bit (the x87 unit would keep extended precision in places).
+set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -m32)
 set(CMAKE_MODULE_LINKER_FLAGS_INIT -m32)

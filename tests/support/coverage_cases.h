@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct NamedCoverage {
   const char* name;
   CoverageFunction measure;
 };
+
+// Shown by GoogleTest in place of the parameter's bytes.
+inline void PrintTo(const NamedCoverage& coverage, std::ostream* out) {
+  *out << coverage.name;
+}
 
 inline std::string CoverageName(const ::testing::TestParamInfo<NamedCoverage>& info) {
   return info.param.name;
