@@ -46,6 +46,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "coverage/coverage_kernel.h"  // WindowCells
 
@@ -180,26 +181,25 @@ bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va, const Co
     edge.lastRow = lower.row - 1;
     edge.bottomY = 1.0;
   }
+  if (edge.lastRow == edge.topRow) {
+    return true;  // no crossing with a row line: the fields below are never read
+  }
   const bool topIsLeft = top.x <= bottom.x;
   edge.leftColumn = topIsLeft ? upper.column : lower.column;
   edge.leftX = topIsLeft ? upper.x : lower.x;
   edge.rightColumn = topIsLeft ? lower.column : upper.column;
   edge.rightX = topIsLeft ? lower.x : upper.x;
   edge.vertical = top.x == bottom.x;
-  // Only edges that cross a row line need their slope.
   const double width = bottom.x - top.x;
-  edge.compensated =
-      edge.lastRow > edge.topRow && (width > kCompensatedWidth || width < -kCompensatedWidth);
+  edge.compensated = width > kCompensatedWidth || width < -kCompensatedWidth;
   edge.slopeLow = 0.0;
   if (edge.compensated) {
     // Both differences are exact as double-doubles.
     const DoubleDouble slope = Divide(TwoSum(bottom.x, -top.x), TwoSum(bottom.y, -top.y));
     edge.slope = slope.hi;
     edge.slopeLow = slope.lo;
-  } else if (edge.lastRow > edge.topRow && !edge.vertical) {
-    edge.slope = width / (bottom.y - top.y);
   } else {
-    edge.slope = 0.0;
+    edge.slope = width / (bottom.y - top.y);
   }
   return true;
 }
@@ -488,6 +488,11 @@ class GridSink final : public CoverageRowSink {
   CoverageGrid& grid_;
 };
 
+// The band (counted from rowBegin, bandRows rows each) holding the edge's first measured row.
+int32_t StartBand(const CoverageEdge& edge, int32_t rowBegin, int32_t bandRows) {
+  return (std::max(edge.topRow, rowBegin) - rowBegin) / bandRows;
+}
+
 }  // namespace
 
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
@@ -553,15 +558,45 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
       edges.pop_back();
     }
   }
-  for (int32_t bandTop = rowBegin; bandTop < rowEnd;) {
-    const int32_t bandEnd = rowEnd - bandTop > bandRows ? bandTop + bandRows : rowEnd;
-    for (const CoverageEdge& edge : edges) {
-      if (edge.lastRow >= bandTop && edge.topRow < bandEnd) {
-        AddEdgeToBand(edge, bandTop, bandEnd, band);
+  // Edges by the band they start in (a stable counting sort, so each band's list stays in
+  // polygon order); a band's edges are those starting in it merged with those carried over from
+  // the bands above, again in polygon order.
+  const int32_t bandCount = (rowEnd - rowBegin + bandRows - 1) / bandRows;
+  std::vector<uint32_t>& starts = scratch.bandStarts;
+  starts.assign(static_cast<size_t>(bandCount) + 1, 0);
+  for (const CoverageEdge& edge : edges) {
+    ++starts[static_cast<size_t>(StartBand(edge, rowBegin, bandRows)) + 1];
+  }
+  for (size_t b = 1; b < starts.size(); ++b) {
+    starts[b] += starts[b - 1];
+  }
+  std::vector<uint32_t>& byBand = scratch.byBand;
+  byBand.resize(edges.size());
+  {
+    std::vector<uint32_t>& fill = scratch.active;
+    fill.assign(starts.begin(), starts.end() - 1);
+    for (uint32_t e = 0; e < edges.size(); ++e) {
+      byBand[fill[static_cast<size_t>(StartBand(edges[e], rowBegin, bandRows))]++] = e;
+    }
+  }
+  std::vector<uint32_t>& active = scratch.active;
+  std::vector<uint32_t>& current = scratch.current;
+  active.clear();
+  for (int32_t b = 0; b < bandCount; ++b) {
+    const int32_t bandTop = rowBegin + b * bandRows;
+    const int32_t bandEnd = std::min(bandTop + bandRows, rowEnd);
+    current.clear();
+    std::merge(active.begin(), active.end(), byBand.begin() + starts[static_cast<size_t>(b)],
+               byBand.begin() + starts[static_cast<size_t>(b) + 1], std::back_inserter(current));
+    active.clear();
+    for (uint32_t e : current) {
+      const CoverageEdge& edge = edges[e];
+      AddEdgeToBand(edge, bandTop, bandEnd, band);
+      if (edge.lastRow >= bandEnd) {
+        active.push_back(e);
       }
     }
     SweepBand(band, bandTop, bandEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
-    bandTop = bandEnd;
   }
   scratch.dirty = false;
 }

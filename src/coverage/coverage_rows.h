@@ -88,6 +88,10 @@ class CoverageScratch {
                                   int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
   std::vector<CoverageVertex> vertices;
   std::vector<CoverageEdge> edges;
+  std::vector<uint32_t> bandStarts;  // per band, where its edges begin in byBand
+  std::vector<uint32_t> byBand;      // edge indices grouped by the band they start in
+  std::vector<uint32_t> active;      // edges reaching the current band, in polygon order
+  std::vector<uint32_t> current;
   std::vector<CoverageCell> cells;
   std::vector<uint64_t> touched;
   std::vector<CoverageSpan> spans;

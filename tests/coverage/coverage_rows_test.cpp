@@ -42,6 +42,19 @@ INSTANTIATE_TEST_SUITE_P(CoverageRows, CoverageOracleTest, ::testing::Values(kRo
 INSTANTIATE_TEST_SUITE_P(CoverageRows, CoveragePropertyTest, ::testing::Values(kRowKernel),
                          CoverageName);
 
+// Polygons both wide and tall enough that the kernel measures them in several bands of rows.
+Extent LargeExtent(Random& random) {
+  return Extent{random.Between(150.0, 600.0), random.Between(150.0, 600.0)};
+}
+
+TEST(CoverageRowsOracleTest, LargePolygonsMeasuredInSeveralBands) {
+  const CoverageFunction measure = kRowKernel.measure;
+  const int count = 24;
+  const double worst =
+      testing::CheckPopulation(measure, 51, count, Population{LargeExtent, 0.5, 0.2, 0.3});
+  testing::ReportWorst("large, several bands", count, worst);
+}
+
 // Records every reported row, checking the sink's side of the contract on the way: rows in
 // increasing order within the requested range, spans sorted, non-empty, not overlapping and
 // inside the cells.
@@ -90,11 +103,12 @@ bool SameBits(double a, double b) {
 TEST(CoverageRowsBandTest, RowRangesGiveTheWholeWindowsRowsBitForBit) {
   Random random(41);
   CoverageScratch shared;
-  Extent (*const extents[])(Random&) = {SmallExtent, MediumExtent, TallExtent, WideExtent};
+  Extent (*const extents[])(Random&) = {SmallExtent, MediumExtent, TallExtent, WideExtent,
+                                        LargeExtent};
   for (int i = 0; i < 3000; ++i) {
     const double farChance = i % 3 == 0 ? 0.8 : 0.2;
     const testing::Case c = MakeCase(random, static_cast<Kind>(i % 4),
-                                     Population{extents[i / 4 % 4], farChance, 0.4, 0.3});
+                                     Population{extents[i / 4 % 5], farChance, 0.4, 0.3});
     const CellRange cells = WindowCells(c.window);
     const int32_t endRow = cells.originY + cells.rows;
     RecordingSink whole(cells, cells.originY, endRow);
@@ -127,6 +141,55 @@ TEST(CoverageRowsBandTest, RowRangesGiveTheWholeWindowsRowsBitForBit) {
     }
     if (HasFailure()) {
       return;
+    }
+  }
+}
+
+// A sink that gives up (throws) after a number of rows.
+class ThrowingSink final : public CoverageRowSink {
+ public:
+  explicit ThrowingSink(int rowsBeforeThrow) : rowsLeft_(rowsBeforeThrow) {}
+  void Row(int32_t, const CoverageSpan*, size_t) override {
+    if (rowsLeft_-- == 0) {
+      throw 1;
+    }
+  }
+
+ private:
+  int rowsLeft_;
+};
+
+TEST(CoverageRowsScratchTest, WorkingMemoryLeftByAThrowingSinkMeasuresLikeFreshMemory) {
+  // A throw leaves the rest of the band's cells filled; the next call must not see them.
+  Random random(61);
+  for (int i = 0; i < 200; ++i) {
+    const testing::Case first =
+        MakeCase(random, static_cast<Kind>(i % 4), Population{LargeExtent, 0.0, 0.2, 0.0});
+    const testing::Case second =
+        MakeCase(random, static_cast<Kind>(i % 4), Population{MediumExtent, 0.0, 0.2, 0.0});
+    const CellRange firstCells = WindowCells(first.window);
+    CoverageScratch reused;
+    ThrowingSink thrower(random.Int(0, 3));
+    try {
+      MeasureCoverageRows(first.polygon, firstCells, firstCells.originY,
+                          firstCells.originY + firstCells.rows, reused, thrower);
+    } catch (int) {
+    }
+    const CellRange cells = WindowCells(second.window);
+    const int32_t endRow = cells.originY + cells.rows;
+    RecordingSink afterThrow(cells, cells.originY, endRow);
+    MeasureCoverageRows(second.polygon, cells, cells.originY, endRow, reused, afterThrow);
+    CoverageScratch fresh;
+    RecordingSink reference(cells, cells.originY, endRow);
+    MeasureCoverageRows(second.polygon, cells, cells.originY, endRow, fresh, reference);
+    ASSERT_EQ(afterThrow.rows.size(), reference.rows.size())
+        << Describe(second.polygon, second.window);
+    for (size_t r = 0; r < reference.rows.size(); ++r) {
+      ASSERT_EQ(afterThrow.rows[r].spans.size(), reference.rows[r].spans.size());
+      for (size_t s = 0; s < reference.rows[r].spans.size(); ++s) {
+        ASSERT_TRUE(SameBits(afterThrow.rows[r].spans[s].value, reference.rows[r].spans[s].value))
+            << Describe(second.polygon, second.window);
+      }
     }
   }
 }
