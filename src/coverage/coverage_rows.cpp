@@ -335,12 +335,6 @@ void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, c
   const int32_t first = std::max(edge.topRow, bandTop);
   const int32_t last = std::min(edge.lastRow, bandEnd - 1);
   AccumulatorRow row = band.Row(first - bandTop);
-  if (edge.topRow == edge.lastRow) {
-    // Common for short edges: the whole edge within one row.
-    AddRowPiece(row, edge.topColumn, edge.topX, edge.topY, edge.bottomColumn, edge.bottomX,
-                edge.bottomY, edge.sign);
-    return;
-  }
   Place upper = first == edge.topRow ? Place{edge.topColumn, edge.topX} : CrossingAt(edge, first);
   double upperY = first == edge.topRow ? edge.topY : 0.0;
   for (int32_t r = first; r <= last; ++r) {
