@@ -45,8 +45,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "coverage/coverage_kernel.h"  // WindowCells
 
@@ -56,9 +56,54 @@
 #endif
 
 namespace pintovel {
+
+// One edge of the polygon as the row kernel walks it, from its upper end to its lower end, with
+// columns relative to the accumulator's first column. The x range, slope and flags are set
+// only for edges that cross a row line (lastRow > topRow), the only ones that need them.
+struct CoverageEdge {
+  int32_t topRow;   // floor of the upper end's y
+  int32_t lastRow;  // last row the edge has height in: ceil(lower y) - 1
+  int32_t topColumn;
+  int32_t bottomColumn;
+  double topX;  // fractions in [0, 1) within their column or row
+  double topY;
+  double bottomX;
+  double bottomY;
+  double sign;         // +1 when the polygon runs down along the edge, -1 when up
+  double slope;        // dx / dy, the high part when `compensated`
+  double slopeLow;     // the low part of dx / dy (double-double), or 0
+  int32_t leftColumn;  // the edge's x range, for clamping crossings
+  int32_t rightColumn;
+  double leftX;
+  double rightX;
+  bool compensated;  // crossings with row lines computed in double-double arithmetic
+  bool vertical;
+};
+
+// A vertex as whole column (relative to the accumulator's first column) and row, with the
+// fractions in [0, 1).
+struct CoverageVertex {
+  int32_t column;
+  int32_t row;
+  double x;
+  double y;
+};
+
+// One accumulator cell: the signed height the edges cross in it (`cover`, +1 for a whole-row
+// descent) and the sum of height * mean x offset within the cell of those pieces (`area`).
+struct CoverageCell {
+  double cover;
+  double area;
+};
+
+CoverageScratch::CoverageScratch() = default;
+CoverageScratch::~CoverageScratch() = default;
+CoverageScratch::CoverageScratch(CoverageScratch&&) noexcept = default;
+CoverageScratch& CoverageScratch::operator=(CoverageScratch&&) noexcept = default;
+
 namespace {
 
-// Cells per band: cover and area of 16 bytes each keep a band within 256 KB.
+// Cells per band: at 16 bytes a cell (cover and area) a band stays within 256 KB.
 constexpr int32_t kBandCells = 16384;
 
 // Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
@@ -365,6 +410,18 @@ int32_t LowestBit(uint64_t bits) {
 #endif
 }
 
+// Appends cells x0 .. x1 - 1 of equal `value` to the row's spans, extending the last span when
+// it ends at x0 with the same value (a touched cell often reads exactly like the run beside
+// it, e.g. along a vertical edge on a grid line). Returns the new count.
+size_t AppendSpan(CoverageSpan* spans, size_t count, int32_t x0, int32_t x1, double value) {
+  if (count > 0 && spans[count - 1].x1 == x0 && spans[count - 1].value == value) {
+    spans[count - 1].x1 = x1;
+    return count;
+  }
+  spans[count] = CoverageSpan{x0, x1, value};
+  return count + 1;
+}
+
 // Turns one accumulated row into spans (absolute columns: relative column + left) and clears
 // its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
 // Returns the number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
@@ -387,7 +444,7 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       if (column > next) {
         const double between = -(runHi + runLo);
         if (between != 0.0) {
-          spans[count++] = CoverageSpan{left + next, left + column, between};
+          count = AppendSpan(spans, count, left + next, left + column, between);
         }
       }
       CoverageCell& cell = row.cells[column];
@@ -397,7 +454,7 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       const double value = cell.area - (runHi + runLo);
       cell = CoverageCell{0.0, 0.0};
       if (value != 0.0 && column < emitEnd) {
-        spans[count++] = CoverageSpan{left + column, left + column + 1, value};
+        count = AppendSpan(spans, count, left + column, left + column + 1, value);
       }
       next = column + 1;
     } while (bits != 0);

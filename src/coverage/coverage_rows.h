@@ -37,43 +37,10 @@ class CoverageRowSink {
   ~CoverageRowSink() = default;
 };
 
-// One edge of the polygon as the row kernel walks it, from its upper end to its lower end.
-// Columns are relative to the accumulator's first column; see coverage_rows.cpp.
-struct CoverageEdge {
-  int32_t topRow;   // floor of the upper end's y
-  int32_t lastRow;  // last row the edge has height in: ceil(lower y) - 1
-  int32_t topColumn;
-  int32_t bottomColumn;
-  double topX;  // fractions in [0, 1) within their column or row
-  double topY;
-  double bottomX;
-  double bottomY;
-  double sign;         // +1 when the polygon runs down along the edge, -1 when up
-  double slope;        // dx / dy, the high part when `compensated`
-  double slopeLow;     // the low part of dx / dy (double-double), or 0
-  int32_t leftColumn;  // the edge's x range, for clamping crossings
-  int32_t rightColumn;
-  double leftX;
-  double rightX;
-  bool compensated;  // crossings with row lines computed in double-double arithmetic
-  bool vertical;
-};
-
-// A vertex as whole column (relative to the accumulator's first column) and row, with the
-// fractions in [0, 1).
-struct CoverageVertex {
-  int32_t column;
-  int32_t row;
-  double x;
-  double y;
-};
-
-// One accumulator cell: the signed height the edges cross in it (`cover`, +1 for a whole-row
-// descent) and the sum of height * mean x offset within the cell of those pieces (`area`).
-struct CoverageCell {
-  double cover;
-  double area;
-};
+// The kernel's internal records (coverage_rows.cpp).
+struct CoverageEdge;
+struct CoverageVertex;
+struct CoverageCell;
 
 // Working memory of the kernel (accumulation cells, touched-cell bits, edge list, span buffer),
 // reused across shapes and calls so that measuring allocates nothing once it has grown. Between
@@ -81,7 +48,12 @@ struct CoverageCell {
 // and the next call clears everything first.
 class CoverageScratch {
  public:
-  CoverageScratch() = default;
+  CoverageScratch();
+  ~CoverageScratch();
+  CoverageScratch(CoverageScratch&&) noexcept;
+  CoverageScratch& operator=(CoverageScratch&&) noexcept;
+  CoverageScratch(const CoverageScratch&) = delete;
+  CoverageScratch& operator=(const CoverageScratch&) = delete;
 
  private:
   friend void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,

@@ -98,6 +98,23 @@ bool SameBits(double a, double b) {
   return aBits == bBits;
 }
 
+TEST(CoverageRowsSpanTest, RowsOfARectangleOnGridLinesAreSingleSpans) {
+  // Clockwise, so +1 inside; its rows 2 .. 4 asked for out of the cells' rows 0 .. 9.
+  const Polygon rectangle{{3, 1}, {7, 1}, {7, 5}, {3, 5}};
+  const CellRange cells{0, 0, 10, 10};
+  CoverageScratch scratch;
+  RecordingSink sink(cells, 2, 5);
+  MeasureCoverageRows(rectangle, cells, 2, 5, scratch, sink);
+  ASSERT_EQ(sink.rows.size(), 3u);
+  for (size_t r = 0; r < 3; ++r) {
+    EXPECT_EQ(sink.rows[r].y, static_cast<int32_t>(r) + 2);
+    ASSERT_EQ(sink.rows[r].spans.size(), 1u);
+    EXPECT_EQ(sink.rows[r].spans[0].x0, 3);
+    EXPECT_EQ(sink.rows[r].spans[0].x1, 7);
+    EXPECT_EQ(sink.rows[r].spans[0].value, 1.0);
+  }
+}
+
 // Whole-window rows against the same rows measured in a random split into consecutive ranges,
 // with the working memory reused (and at times fresh): the spans must agree bit for bit.
 TEST(CoverageRowsBandTest, RowRangesGiveTheWholeWindowsRowsBitForBit) {
