@@ -1,7 +1,6 @@
 # Builds for 32-bit x86 Linux with the system GCC and its multilib support (g++-multilib):
-# the same compiler family and standard library as the native build, with the data model and
-# the arithmetic of the Windows target (4-byte pointers, 12-byte std::vector, SSE2 doubles
-# rather than the x87's extended precision, as the DLL is built). One difference remains:
+# the same compiler family and standard library as the native build, with the data model of
+# the Windows target (4-byte pointers, 12-byte std::vector). One difference remains:
 # alignof(double) is 4 here and 8 with MinGW.
 #
 # CMAKE_SYSTEM_NAME is deliberately not set: the programs run on this machine as they are, so
@@ -10,6 +9,8 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)
 set(CMAKE_CXX_COMPILER g++)
+# SSE2 arithmetic as in the Windows build: every double operation rounds to double, so results
+# match the x86-64 build bit for bit (the x87 unit would keep extended precision in places).
 set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)

@@ -1,4 +1,11 @@
-// INTERIM: declarations of the span-emitting kernel; replaced by the kernel branch.
+// The row kernel: exact coverage of one closed polygon, measured row by row and handed out as
+// spans of cells with equal value.
+//
+// The coverage of a cell is the integral over the cell of the polygon's winding number; a loop
+// that runs clockwise on screen (x right, y down) counts +1, so values are signed and exceed 1
+// where loops of the same sense overlap. Rows are independent of each other: a row's values
+// depend only on the polygon and the row, never on which rows were asked for, which is what
+// lets callers measure in bands and get bit-identical results.
 #ifndef PINTOVEL_COVERAGE_COVERAGE_ROWS_H
 #define PINTOVEL_COVERAGE_COVERAGE_ROWS_H
 
@@ -12,30 +19,76 @@
 
 namespace pintovel {
 
+// Cells x0 .. x1 - 1 of one row, all with coverage `value`.
 struct CoverageSpan {
   int32_t x0;
   int32_t x1;
   double value;
 };
 
+// Receives the measured rows in increasing row order.
 class CoverageRowSink {
  public:
+  // `spans` sorted by x0, not overlapping, each non-empty; cells outside them have coverage 0.
+  // The spans are valid only during the call.
   virtual void Row(int32_t y, const CoverageSpan* spans, size_t count) = 0;
 
  protected:
   ~CoverageRowSink() = default;
 };
 
+// The kernel's internal records (coverage_rows.cpp).
+struct CoverageEdge;
+struct CoverageVertex;
+struct CoverageCell;
+
+// Working memory of the kernel (accumulation cells, touched-cell bits, edge list, span buffer),
+// reused across shapes and calls so that measuring allocates nothing once it has grown. Between
+// calls every cell and bit is zero; a call cut short by a sink that throws leaves `dirty` set,
+// and the next call clears everything first.
 class CoverageScratch {
  public:
-  CoverageGrid grid;
+  CoverageScratch();
+  ~CoverageScratch();
+  CoverageScratch(CoverageScratch&&) noexcept;
+  CoverageScratch& operator=(CoverageScratch&&) noexcept;
+  CoverageScratch(const CoverageScratch&) = delete;
+  CoverageScratch& operator=(const CoverageScratch&) = delete;
+
+ private:
+  friend void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                                  int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
+  std::vector<CoverageVertex> vertices;
+  std::vector<CoverageEdge> edges;
+  std::vector<uint32_t> bandStarts;  // per band, where its edges begin in byBand
+  std::vector<uint32_t> byBand;      // edge indices grouped by the band they start in
+  std::vector<uint32_t> active;      // edges reaching the current band, in polygon order
+  std::vector<uint32_t> current;
+  std::vector<CoverageCell> cells;
+  std::vector<uint64_t> touched;
   std::vector<CoverageSpan> spans;
+  bool dirty = false;
 };
 
+// Measures rows firstRow .. endRow - 1 of `polygon`, whose vertices all lie in the closed
+// rectangle of `cells` (a vertex may lie on the right or bottom edge), and calls sink.Row for
+// every row in that range that has at least one span; rows with nothing are skipped and rows
+// outside [firstRow, endRow) are never reported. Requires firstRow and endRow within the cells'
+// rows (firstRow <= endRow). The values of a row depend only on the polygon and the row.
+// Input that breaks the preconditions (checked, as are non-finite vertices) stops debug builds
+// with an assertion and reports no rows in release builds.
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                          int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
 
+// Fills `grid` with the coverage of every cell of `window`, laid out as ComputeCoverage does:
+// origin and size are the window's cells (WindowCells), previous contents are discarded, and
+// input outside ComputeCoverage's preconditions gives an all-zero grid (an assertion in debug
+// builds).
 void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageGrid& grid);
+
+// The same with caller-owned working memory.
+void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageScratch& scratch,
+                         CoverageGrid& grid);
 
 }  // namespace pintovel
 

@@ -1,5 +1,7 @@
 // Tests of the exact coverage kernel: hand-worked examples, and seeded random polygons checked
-// cell by cell against the clipping oracle of tests/support.
+// cell by cell against the clipping oracle of tests/support. The example, oracle and property
+// suites are written against the fixtures of support/coverage_cases.h and run for every dense
+// coverage function that instantiates them (the row kernel's in coverage_rows_test.cpp).
 #include "coverage/coverage_kernel.h"
 
 #include <gtest/gtest.h>
@@ -16,119 +18,58 @@
 #include <vector>
 
 #include "support/area_oracle.h"
+#include "support/coverage_cases.h"
+#include "support/random_polygons.h"
 
 namespace pintovel {
 namespace {
 
+using testing::BoxOf;
+using testing::Case;
+using testing::CheckPopulation;
+using testing::CoverageExampleTest;
+using testing::CoverageName;
+using testing::CoverageOracleTest;
+using testing::CoveragePropertyTest;
+using testing::Describe;
 using testing::ExactCellArea;
 using testing::ExactCoverage;
+using testing::Extent;
+using testing::Kind;
+using testing::kOracleTolerance;
+using testing::MakeCase;
+using testing::MakeVertices;
+using testing::MakeWindow;
+using testing::MaxOracleError;
+using testing::MediumExtent;
+using testing::NamedCoverage;
+using testing::Population;
+using testing::Random;
+using testing::ReportWorst;
+using testing::Reversed;
 using testing::ShoelaceArea;
+using testing::SmallExtent;
+using testing::TallExtent;
+using testing::Translated;
+using testing::ValueAt;
+using testing::WideExtent;
 
-// Every cell of every random polygon must match the oracle this closely.
-constexpr double kOracleTolerance = 1e-12;
-
-// ---- Portable random numbers --------------------------------------------------------------
-// std::mt19937 yields the same sequence everywhere (the standard fixes it); the distributions
-// below are our own, so a seed gives the same polygons with every standard library (only the
-// libm's cos and sin may differ in the last bit).
-class Random {
- public:
-  explicit Random(uint32_t seed) : engine_(seed) {}
-
-  // Uniform in [0, 1) with 53 random bits.
-  double Unit() {
-    const uint64_t high = engine_() >> 5;  // 27 bits
-    const uint64_t low = engine_() >> 6;   // 26 bits
-    return static_cast<double>((high << 26) | low) * 0x1p-53;
-  }
-
-  double Between(double lo, double hi) {
-    return lo + (hi - lo) * Unit();
-  }
-
-  // Uniform in lo .. hi inclusive (the modulo bias is irrelevant here).
-  int32_t Int(int32_t lo, int32_t hi) {
-    const uint64_t span = static_cast<uint64_t>(int64_t{hi} - lo) + 1;
-    const uint64_t draw = (uint64_t{engine_()} << 32) | engine_();
-    return static_cast<int32_t>(lo + static_cast<int64_t>(draw % span));
-  }
-
-  bool Chance(double p) {
-    return Unit() < p;
-  }
-
- private:
-  std::mt19937 engine_;
-};
+INSTANTIATE_TEST_SUITE_P(CoverageKernel, CoverageExampleTest,
+                         ::testing::Values(NamedCoverage{"ComputeCoverage", &ComputeCoverage}),
+                         CoverageName);
+INSTANTIATE_TEST_SUITE_P(CoverageKernel, CoverageOracleTest,
+                         ::testing::Values(NamedCoverage{"ComputeCoverage", &ComputeCoverage}),
+                         CoverageName);
+INSTANTIATE_TEST_SUITE_P(CoverageKernel, CoveragePropertyTest,
+                         ::testing::Values(NamedCoverage{"ComputeCoverage", &ComputeCoverage}),
+                         CoverageName);
 
 // ---- Helpers --------------------------------------------------------------------------------
 
-std::string Describe(const Polygon& polygon, const Bounds& window) {
-  std::ostringstream out;
-  out.precision(17);
-  out << "window (" << window.minX << ", " << window.maxX << ", " << window.minY << ", "
-      << window.maxY << ") polygon";
-  for (const Point& p : polygon) {
-    out << " (" << p.x << ", " << p.y << ")";
-  }
-  return out.str();
-}
-
-double ValueAt(const CoverageGrid& grid, int32_t x, int32_t y) {
-  return grid.values.at(static_cast<size_t>(y - grid.originY) * static_cast<size_t>(grid.cols) +
-                        static_cast<size_t>(x - grid.originX));
-}
-
-CoverageGrid Coverage(const Bounds& window, const Polygon& polygon) {
+CoverageGrid KernelCoverage(const Bounds& window, const Polygon& polygon) {
   CoverageGrid grid;
   ComputeCoverage(window, polygon, grid);
   return grid;
-}
-
-// Largest |kernel - oracle| over the window's cells; also checks the grid's shape.
-double MaxOracleError(const Bounds& window, const Polygon& polygon) {
-  const CoverageGrid grid = Coverage(window, polygon);
-  const CellRange cells = WindowCells(window);
-  EXPECT_EQ(grid.originX, cells.originX);
-  EXPECT_EQ(grid.originY, cells.originY);
-  EXPECT_EQ(grid.cols, cells.cols);
-  EXPECT_EQ(grid.rows, cells.rows);
-  const std::vector<long double> exact = ExactCoverage(polygon, cells);
-  if (grid.values.size() != exact.size()) {
-    ADD_FAILURE() << "grid holds " << grid.values.size() << " values for " << exact.size()
-                  << " cells";
-    return INFINITY;
-  }
-  double worst = 0.0;
-  for (size_t i = 0; i < exact.size(); ++i) {
-    worst = std::max(worst, static_cast<double>(std::fabs(grid.values[i] - exact[i])));
-  }
-  return worst;
-}
-
-Polygon Reversed(Polygon polygon) {
-  std::reverse(polygon.begin(), polygon.end());
-  return polygon;
-}
-
-Polygon Translated(const Polygon& polygon, double dx, double dy) {
-  Polygon out;
-  for (const Point& p : polygon) {
-    out.push_back(Point{p.x + dx, p.y + dy});
-  }
-  return out;
-}
-
-// The vertices' bounding box.
-Bounds BoxOf(const Polygon& polygon) {
-  Bounds box{polygon[0].x, polygon[0].x, polygon[0].y, polygon[0].y};
-  for (const Point& p : polygon) {
-    box.minX = std::min(box.minX, p.x);
-    box.maxX = std::max(box.maxX, p.x);
-    box.minY = std::min(box.minY, p.y);
-    box.maxY = std::max(box.maxY, p.y);
-  }
-  return box;
 }
 
 // The closed rectangle of cells around the vertices: at least one column and one row, and
@@ -146,192 +87,6 @@ CellRange VertexCells(const Polygon& polygon, const CellRange& window) {
     bottom < window.originY + window.rows ? ++bottom : --top;
   }
   return CellRange{left, top, right - left, bottom - top};
-}
-
-// ---- Random polygons ------------------------------------------------------------------------
-
-enum class Kind { kSoup, kConvex, kStar, kRectilinear };
-
-struct Extent {
-  double width;
-  double height;
-};
-
-struct Case {
-  Polygon polygon;
-  Bounds window;
-};
-
-// A coordinate in [lo, lo + span], sometimes moved onto a whole or half pixel.
-double Coordinate(Random& random, double lo, double span, double snapChance) {
-  double v = lo + span * random.Unit();
-  if (random.Chance(snapChance)) {
-    v = random.Chance(0.5) ? std::round(v) : std::round(v * 2.0) * 0.5;
-  }
-  return v;
-}
-
-Polygon MakeVertices(Random& random, Kind kind, double x0, double y0, const Extent& extent,
-                     double snapChance) {
-  Polygon polygon;
-  switch (kind) {
-    case Kind::kSoup: {
-      const int32_t n = random.Int(1, 12);
-      for (int32_t i = 0; i < n; ++i) {
-        polygon.push_back(Point{Coordinate(random, x0, extent.width, snapChance),
-                                Coordinate(random, y0, extent.height, snapChance)});
-      }
-      break;
-    }
-    case Kind::kConvex:
-    case Kind::kStar: {
-      // Points at increasing angles around the box's centre: on an ellipse (convex) or at
-      // random radii (star-shaped, usually concave).
-      const int32_t n = random.Int(3, 16);
-      std::vector<double> angles;
-      for (int32_t i = 0; i < n; ++i) {
-        angles.push_back(random.Between(0.0, 6.283185307179586));
-      }
-      std::sort(angles.begin(), angles.end());
-      for (double angle : angles) {
-        const double radius = kind == Kind::kConvex ? 0.5 : random.Between(0.05, 0.5);
-        polygon.push_back(Point{x0 + extent.width * (0.5 + radius * std::cos(angle)),
-                                y0 + extent.height * (0.5 + radius * std::sin(angle))});
-      }
-      if (random.Chance(snapChance)) {
-        for (Point& p : polygon) {
-          p.x = std::round(p.x * 2.0) * 0.5;
-          p.y = std::round(p.y * 2.0) * 0.5;
-        }
-      }
-      break;
-    }
-    case Kind::kRectilinear: {
-      // A closed staircase: alternately move in x and in y, then back to the start column.
-      const int32_t turns = random.Int(1, 6);
-      const double startX = Coordinate(random, x0, extent.width, snapChance);
-      double y = Coordinate(random, y0, extent.height, snapChance);
-      polygon.push_back(Point{startX, y});
-      for (int32_t i = 0; i < turns; ++i) {
-        const double x = Coordinate(random, x0, extent.width, snapChance);
-        polygon.push_back(Point{x, y});
-        y = Coordinate(random, y0, extent.height, snapChance);
-        polygon.push_back(Point{x, y});
-      }
-      polygon.push_back(Point{startX, y});
-      break;
-    }
-  }
-  // Repeated vertices: a copy right after a vertex, or the first vertex again at the end.
-  Polygon withRepeats;
-  for (const Point& p : polygon) {
-    withRepeats.push_back(p);
-    if (random.Chance(0.08)) {
-      withRepeats.push_back(p);
-    }
-  }
-  if (random.Chance(0.1)) {
-    withRepeats.push_back(withRepeats.front());
-  }
-  if (random.Chance(0.5)) {
-    std::reverse(withRepeats.begin(), withRepeats.end());
-  }
-  return withRepeats;
-}
-
-// A window around the polygon: its vertices' cells, sometimes with margins and fractional
-// bounds (only floors and ceilings matter).
-Bounds MakeWindow(Random& random, const Polygon& polygon) {
-  const Bounds box = BoxOf(polygon);
-  const auto margin = [&random]() { return random.Chance(0.5) ? 0.0 : random.Int(0, 3) + 0.5; };
-  Bounds window{box.minX - margin(), box.maxX + margin(), box.minY - margin(), box.maxY + margin()};
-  // At least one column and one row.
-  if (std::ceil(window.maxX) == std::floor(window.minX)) {
-    window.maxX += 1.0;
-  }
-  if (std::ceil(window.maxY) == std::floor(window.minY)) {
-    window.maxY += 1.0;
-  }
-  return window;
-}
-
-// Moves every vertex into the closed rectangle of the window's cells: clamped vertices land
-// exactly on its edges, the right and bottom ones included.
-void ClampToWindow(Polygon& polygon, const Bounds& window) {
-  const CellRange cells = WindowCells(window);
-  for (Point& p : polygon) {
-    p.x = std::clamp(p.x, static_cast<double>(cells.originX),
-                     static_cast<double>(cells.originX) + cells.cols);
-    p.y = std::clamp(p.y, static_cast<double>(cells.originY),
-                     static_cast<double>(cells.originY) + cells.rows);
-  }
-}
-
-struct Population {
-  Extent (*extent)(Random&);
-  double farChance;  // chance of an origin a few thousand pixels out
-  double snapChance;
-  double clampChance;
-};
-
-Extent SmallExtent(Random& random) {
-  return Extent{random.Between(0.05, 8.0), random.Between(0.05, 8.0)};
-}
-Extent MediumExtent(Random& random) {
-  return Extent{random.Between(4.0, 40.0), random.Between(4.0, 40.0)};
-}
-Extent TallExtent(Random& random) {
-  return Extent{random.Between(0.2, 4.0), random.Between(100.0, 3000.0)};
-}
-Extent WideExtent(Random& random) {
-  return Extent{random.Between(100.0, 3000.0), random.Between(0.2, 4.0)};
-}
-
-Case MakeCase(Random& random, Kind kind, const Population& population) {
-  const Extent extent = population.extent(random);
-  const bool far = random.Chance(population.farChance);
-  const double x0 = far ? random.Between(1000.0, 4000.0) : random.Between(-20.0, 20.0);
-  const double y0 = far ? random.Between(1000.0, 4000.0) : random.Between(-20.0, 20.0);
-  Case c;
-  c.polygon = MakeVertices(random, kind, x0, y0, extent, population.snapChance);
-  c.window = MakeWindow(random, c.polygon);
-  if (random.Chance(population.clampChance)) {
-    // Shrink the window into the polygon's box, then pull the vertices onto it.
-    c.window.minX += 0.3 * extent.width * random.Unit();
-    c.window.maxX -= 0.3 * extent.width * random.Unit();
-    c.window.minY += 0.3 * extent.height * random.Unit();
-    c.window.maxY -= 0.3 * extent.height * random.Unit();
-    if (std::ceil(c.window.maxX) <= std::floor(c.window.minX)) {
-      c.window.maxX = std::floor(c.window.minX) + 1.0;
-    }
-    if (std::ceil(c.window.maxY) <= std::floor(c.window.minY)) {
-      c.window.maxY = std::floor(c.window.minY) + 1.0;
-    }
-    ClampToWindow(c.polygon, c.window);
-  }
-  return c;
-}
-
-// Runs `count` random cases of every kind against the oracle and returns the largest error.
-double CheckPopulation(uint32_t seed, int count, const Population& population) {
-  Random random(seed);
-  double worst = 0.0;
-  const Kind kinds[] = {Kind::kSoup, Kind::kConvex, Kind::kStar, Kind::kRectilinear};
-  for (int i = 0; i < count; ++i) {
-    const Case c = MakeCase(random, kinds[i % 4], population);
-    const double error = MaxOracleError(c.window, c.polygon);
-    worst = std::max(worst, error);
-    if (error > kOracleTolerance) {
-      ADD_FAILURE() << "case " << i << ": error " << error << " for "
-                    << Describe(c.polygon, c.window);
-      break;
-    }
-  }
-  return worst;
-}
-
-void ReportWorst(const char* what, int count, double worst) {
-  std::printf("[ oracle   ] %s: %d polygons, max |kernel - oracle| = %.3g\n", what, count, worst);
 }
 
 // ---- Grid setup -----------------------------------------------------------------------------
@@ -358,11 +113,11 @@ TEST(CoverageGridSetupTest, WindowCellsTakeFloorsAndCeilings) {
   EXPECT_EQ(b.rows, 4);
 }
 
-TEST(CoverageGridSetupTest, ComputeCoverageOverwritesTheGrid) {
+TEST_P(CoverageExampleTest, OverwritesTheGrid) {
   CoverageGrid grid;
   grid.values = {7.0, 7.0, 7.0};
   grid.originX = 40;
-  ComputeCoverage(Bounds{2.5, 5.2, 1.2, 3.9}, Polygon{{3, 2}, {5, 2}, {5, 3}, {3, 3}}, grid);
+  GetParam().measure(Bounds{2.5, 5.2, 1.2, 3.9}, Polygon{{3, 2}, {5, 2}, {5, 3}, {3, 3}}, grid);
   EXPECT_EQ(grid.originX, 2);
   EXPECT_EQ(grid.originY, 1);
   EXPECT_EQ(grid.cols, 4);
@@ -378,7 +133,7 @@ TEST(CoverageGridSetupTest, ComputeCoverageOverwritesTheGrid) {
 
 // ---- Worked examples ------------------------------------------------------------------------
 
-TEST(CoverageKernelExampleTest, UnitSquareBothWays) {
+TEST_P(CoverageExampleTest, UnitSquareBothWays) {
   const Polygon square{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   const CoverageGrid clockwise = Coverage(Bounds{0, 1, 0, 1}, square);
   ASSERT_EQ(clockwise.values.size(), 1u);
@@ -388,7 +143,7 @@ TEST(CoverageKernelExampleTest, UnitSquareBothWays) {
   EXPECT_NEAR(counter.values[0], -1.0, 1e-15);
 }
 
-TEST(CoverageKernelExampleTest, Triangle) {
+TEST_P(CoverageExampleTest, Triangle) {
   const CoverageGrid grid = Coverage(Bounds{0, 2, 0, 2}, Polygon{{0, 0}, {2, 0}, {0, 2}});
   ASSERT_EQ(grid.values.size(), 4u);
   EXPECT_NEAR(ValueAt(grid, 0, 0), 1.0, 1e-15);
@@ -397,7 +152,7 @@ TEST(CoverageKernelExampleTest, Triangle) {
   EXPECT_NEAR(ValueAt(grid, 1, 1), 0.0, 1e-15);
 }
 
-TEST(CoverageKernelExampleTest, RectangleOnTheRightEdge) {
+TEST_P(CoverageExampleTest, RectangleOnTheRightEdge) {
   const CoverageGrid grid = Coverage(Bounds{0, 4, 0, 3}, Polygon{{4, 0}, {4, 3}, {2, 3}, {2, 0}});
   ASSERT_EQ(grid.values.size(), 12u);
   for (int32_t y = 0; y < 3; ++y) {
@@ -407,14 +162,14 @@ TEST(CoverageKernelExampleTest, RectangleOnTheRightEdge) {
   }
 }
 
-TEST(CoverageKernelExampleTest, FigureEightGivesOppositeLobes) {
+TEST_P(CoverageExampleTest, FigureEightGivesOppositeLobes) {
   const CoverageGrid grid = Coverage(Bounds{0, 2, 0, 1}, Polygon{{0, 0}, {2, 1}, {2, 0}, {0, 1}});
   ASSERT_EQ(grid.values.size(), 2u);
   EXPECT_NEAR(ValueAt(grid, 0, 0), 0.5, 1e-15);
   EXPECT_NEAR(ValueAt(grid, 1, 0), -0.5, 1e-15);
 }
 
-TEST(CoverageKernelExampleTest, SquareListedTwiceWindsTwice) {
+TEST_P(CoverageExampleTest, SquareListedTwiceWindsTwice) {
   const Polygon twice{{1, 1}, {3, 1}, {3, 2}, {1, 2}, {1, 1}, {3, 1}, {3, 2}, {1, 2}};
   const CoverageGrid grid = Coverage(Bounds{0, 4, 0, 3}, twice);
   for (int32_t y = 0; y < 3; ++y) {
@@ -425,7 +180,7 @@ TEST(CoverageKernelExampleTest, SquareListedTwiceWindsTwice) {
   }
 }
 
-TEST(CoverageKernelExampleTest, DegeneratePolygonsCoverNothing) {
+TEST_P(CoverageExampleTest, DegeneratePolygonsCoverNothing) {
   const Bounds window{0, 5, 0, 4};
   const Polygon cases[] = {
       {{2.5, 1.5}},                                   // one vertex
@@ -443,7 +198,7 @@ TEST(CoverageKernelExampleTest, DegeneratePolygonsCoverNothing) {
   }
 }
 
-TEST(CoverageKernelExampleTest, SliverStaysInItsColumn) {
+TEST_P(CoverageExampleTest, SliverStaysInItsColumn) {
   // A triangle 0.3 wide inside column 2 of a five-column window: area by rows from the
   // triangle (2.2, 0) -> (2.5, 3) -> (2.2, 3), whose width at height y is 0.1 * y.
   const Polygon sliver{{2.2, 0.0}, {2.5, 3.0}, {2.2, 3.0}};
@@ -457,7 +212,7 @@ TEST(CoverageKernelExampleTest, SliverStaysInItsColumn) {
   }
 }
 
-TEST(CoverageKernelExampleTest, HorizontalEdgesOnRowLinesCountOnlyDownwards) {
+TEST_P(CoverageExampleTest, HorizontalEdgesOnRowLinesCountOnlyDownwards) {
   // Clockwise rectangle from row line 1 to row line 3: rows 1 and 2 covered, row 0 untouched,
   // in a single-column polygon and in one spanning three columns.
   const Polygon narrow{{1.25, 1}, {1.75, 1}, {1.75, 3}, {1.25, 3}};
@@ -473,7 +228,7 @@ TEST(CoverageKernelExampleTest, HorizontalEdgesOnRowLinesCountOnlyDownwards) {
   }
 }
 
-TEST(CoverageKernelExampleTest, RotatingTheVertexListChangesNothing) {
+TEST_P(CoverageExampleTest, RotatingTheVertexListChangesNothing) {
   // Two vertices in column 0 and one in column 3, which is last in the first rotation.
   const Polygon base{{0.2, 0.5}, {0.8, 2.5}, {3.5, 1.25}};
   const Bounds window{0, 4, 0, 3};
@@ -493,7 +248,7 @@ TEST(CoverageKernelExampleTest, RotatingTheVertexListChangesNothing) {
   }
 }
 
-TEST(CoverageKernelExampleTest, SingleColumnWindowTakesVerticesOnItsRightEdge) {
+TEST_P(CoverageExampleTest, SingleColumnWindowTakesVerticesOnItsRightEdge) {
   // The window is column 3 only; vertices at x = 4 belong to column 4 by the floor rule but
   // lie on the window's edge.
   const Polygon polygon{{3, 0.5}, {4, 1.5}, {4, 4}, {3.5, 2.5}};
@@ -502,7 +257,7 @@ TEST(CoverageKernelExampleTest, SingleColumnWindowTakesVerticesOnItsRightEdge) {
   EXPECT_LT(MaxOracleError(window, Reversed(polygon)), 1e-14);
 }
 
-TEST(CoverageKernelExampleTest, EdgeEndingOnTheBottomLine) {
+TEST_P(CoverageExampleTest, EdgeEndingOnTheBottomLine) {
   // Interpolated from its start, the first edge's height on the line x = 10 comes out a hair
   // below the bottom line y = 100 where it ends: with the first start in double arithmetic
   // (100.00000000000001), with the second in 80-bit long double. Nothing may land below the
@@ -517,32 +272,32 @@ TEST(CoverageKernelExampleTest, EdgeEndingOnTheBottomLine) {
 
 // ---- Random polygons against the oracle -----------------------------------------------------
 
-TEST(CoverageKernelOracleTest, SmallPolygonsNearTheOrigin) {
+TEST_P(CoverageOracleTest, SmallPolygonsNearTheOrigin) {
   const int count = 6000;
   const double worst = CheckPopulation(11, count, Population{SmallExtent, 0.0, 0.3, 0.2});
   ReportWorst("small, near origin", count, worst);
 }
 
-TEST(CoverageKernelOracleTest, SnappedVerticesOnGridLines) {
+TEST_P(CoverageOracleTest, SnappedVerticesOnGridLines) {
   const int count = 3000;
   const double worst = CheckPopulation(12, count, Population{SmallExtent, 0.3, 0.9, 0.3});
   ReportWorst("snapped vertices", count, worst);
 }
 
-TEST(CoverageKernelOracleTest, MediumPolygonsFarFromTheOrigin) {
+TEST_P(CoverageOracleTest, MediumPolygonsFarFromTheOrigin) {
   const int count = 1000;
   const double worst = CheckPopulation(13, count, Population{MediumExtent, 0.7, 0.2, 0.2});
   ReportWorst("medium, far", count, worst);
 }
 
-TEST(CoverageKernelOracleTest, TallAndWidePolygons) {
+TEST_P(CoverageOracleTest, TallAndWidePolygons) {
   const int count = 60;
   double worst = CheckPopulation(14, count, Population{TallExtent, 0.7, 0.2, 0.2});
   worst = std::max(worst, CheckPopulation(15, count, Population{WideExtent, 0.7, 0.2, 0.2}));
   ReportWorst("tall and wide", 2 * count, worst);
 }
 
-TEST(CoverageKernelOracleTest, AccuracyDoesNotFallWithDistanceOrEdgeLength) {
+TEST_P(CoverageOracleTest, AccuracyDoesNotFallWithDistanceOrEdgeLength) {
   // The kernel's arithmetic is relative to nearby grid lines, so polygons tens of thousands of
   // pixels out, and long slanted edges, stay at rounding level. Where long double is no wider
   // than double, the oracle and the kernel's edge interpolation both lose about 11 bits.
@@ -605,7 +360,7 @@ TEST(CoverageKernelOracleTest, OracleAgreesWithItselfCellByCell) {
 // Compares ComputeCoverageInCells on `cells` with the whole-window run: bit for bit inside,
 // near zero outside.
 void ExpectCellsMatchWindow(const Bounds& window, const CellRange& cells, const Polygon& polygon) {
-  const CoverageGrid whole = Coverage(window, polygon);
+  const CoverageGrid whole = KernelCoverage(window, polygon);
   CoverageGrid part;
   ComputeCoverageInCells(cells, WindowCells(window).cols == 1, polygon, part);
   ASSERT_EQ(part.originX, cells.originX);
@@ -678,11 +433,13 @@ TEST(CoverageKernelInCellsTest, SingleColumnWindows) {
       polygon.push_back(Point{x, top + 1 + (rows - 2) * random.Unit()});
     }
     const Bounds window{k + 0.0, k + 1.0, top + 0.0, top + 0.0 + rows};
-    EXPECT_LT(MaxOracleError(window, polygon), kOracleTolerance) << Describe(polygon, window);
+    EXPECT_LT(MaxOracleError(&ComputeCoverage, window, polygon), kOracleTolerance)
+        << Describe(polygon, window);
     ExpectCellsMatchWindow(window, CellRange{k, top + 1, 1, rows - 2}, polygon);
     // The same polygon in a wider window takes the column-run road, seen through one column.
     const Bounds wider{k - 2.0, k + 3.0, top + 0.0, top + 0.0 + rows};
-    EXPECT_LT(MaxOracleError(wider, polygon), kOracleTolerance) << Describe(polygon, wider);
+    EXPECT_LT(MaxOracleError(&ComputeCoverage, wider, polygon), kOracleTolerance)
+        << Describe(polygon, wider);
     ExpectCellsMatchWindow(wider, CellRange{k, top + 1, 1, rows - 2}, polygon);
     if (HasFailure()) {
       return;
@@ -692,7 +449,7 @@ TEST(CoverageKernelInCellsTest, SingleColumnWindows) {
 
 // ---- Properties -----------------------------------------------------------------------------
 
-TEST(CoverageKernelPropertyTest, CellsSumToTheShoelaceArea) {
+TEST_P(CoveragePropertyTest, CellsSumToTheShoelaceArea) {
   Random random(31);
   for (int i = 0; i < 1000; ++i) {
     const Case c =
@@ -707,7 +464,7 @@ TEST(CoverageKernelPropertyTest, CellsSumToTheShoelaceArea) {
   }
 }
 
-TEST(CoverageKernelPropertyTest, WholePixelTranslationShiftsTheGrid) {
+TEST_P(CoveragePropertyTest, WholePixelTranslationShiftsTheGrid) {
   Random random(32);
   for (int i = 0; i < 500; ++i) {
     const Case c =

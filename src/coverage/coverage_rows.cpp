@@ -1,0 +1,675 @@
+// The row kernel.
+//
+// What is accumulated. With the winding number written as w(x, y) = -(sum of s over the edges
+// crossing the horizontal line at height y left of x), where s = +1 for an edge running down
+// and -1 for one running up, the coverage of cell (c, r) is
+//   value(c, r) = sum over pieces in column c of h * xm  -  sum over pieces in columns <= c of h,
+// where a piece is the part of an edge inside one cell, h its signed height (s times its extent
+// in y) and xm the mean of its two x offsets within the column, in [0, 1]. (A piece in column c
+// crossing height y at x' adds -s * (c + 1 - x') over that height to its own cell and -s to
+// every cell right of it; integrating over the piece gives -h + h * xm and -h.) So every cell
+// keeps two sums, `cover` (h) and `area` (h * xm), and a sweep from left to right carries the
+// running sum of cover: value = area - run. A cell no edge touches has value -run, so the cells
+// between two touched ones form one span. The clockwise unit square checks the sign: its left
+// edge runs up (cover -1 in column 0, xm 0), so cell 0 reads 0 - (-1) = +1.
+//
+// Conventions. A point belongs to column floor(x); a piece whose right end lies exactly on the
+// left line of a column does not enter that column, and a vertical piece on a grid line belongs
+// to the column right of the line (both give the same values). Whether two positions differ is
+// decided by exact comparison; there is no tolerance. Horizontal edges add nothing.
+//
+// Layout. The accumulator spans the columns of the polygon's bounding box, floor(minX) ..
+// ceil(maxX) - 1, plus one column on the right that receives vertical pieces lying on the line
+// x = ceil(maxX) and is never emitted. Rows are accumulated in bands of at most kBandCells
+// cells so that the cells stay in cache; per band, every edge that reaches it adds its pieces,
+// then each row is swept over its touched cells only (a bit per cell), clearing them as it goes.
+//
+// Precision. Positions are held as a whole column or row and a fraction in [0, 1) (a double
+// minus its floor is exact), and every formula works with such fractions or with distances
+// from the edge's upper end, so the accuracy does not depend on the distance from the origin.
+// Where an edge meets a horizontal grid line, x = xTop + (line - yTop) * dx / dy: in plain
+// double this carries an error of about 2e-16 times the edge's width, so edges wider than
+// kCompensatedWidth compute it in double-double arithmetic (exact differences by TwoSum, the
+// slope as a double-double quotient, products by Dekker's split since no fused multiply-add may
+// be used). Crossings with vertical grid lines inside one row involve heights within the row
+// only and stay in double. The running sum along a row is kept as a double-double too: a row
+// thousands of cells wide would otherwise gather an error of a rounding per cell.
+//
+// Determinism. No long double, no fused multiply-add, no libm calls in the arithmetic: the same
+// bytes on every IEEE double platform that rounds each operation to double (x86-64, and 32-bit
+// x86 with SSE2 arithmetic). A row's values depend only on the polygon and the row: crossings
+// are computed from the edge's upper end for each line anew (never stepped from a neighbour),
+// and every cell receives its terms in polygon edge order whatever the band.
+#include "coverage/coverage_rows.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <iterator>
+#include <vector>
+
+#include "coverage/coverage_kernel.h"  // WindowCells
+
+#ifdef __clang__
+// Keep a * b + c as two roundings: the compensated arithmetic below relies on it.
+#  pragma clang fp contract(off)
+#endif
+
+namespace pintovel {
+
+// One edge of the polygon as the row kernel walks it, from its upper end to its lower end, with
+// columns relative to the accumulator's first column. The x range, slope and flags are set
+// only for edges that cross a row line (lastRow > topRow), the only ones that need them.
+struct CoverageEdge {
+  int32_t topRow;   // floor of the upper end's y
+  int32_t lastRow;  // last row the edge has height in: ceil(lower y) - 1
+  int32_t topColumn;
+  int32_t bottomColumn;
+  double topX;  // fractions in [0, 1) within their column or row
+  double topY;
+  double bottomX;
+  double bottomY;
+  double sign;         // +1 when the polygon runs down along the edge, -1 when up
+  double slope;        // dx / dy, the high part when `compensated`
+  double slopeLow;     // the low part of dx / dy (double-double), or 0
+  int32_t leftColumn;  // the edge's x range, for clamping crossings
+  int32_t rightColumn;
+  double leftX;
+  double rightX;
+  bool compensated;  // crossings with row lines computed in double-double arithmetic
+  bool vertical;
+};
+
+// A vertex as whole column (relative to the accumulator's first column) and row, with the
+// fractions in [0, 1).
+struct CoverageVertex {
+  int32_t column;
+  int32_t row;
+  double x;
+  double y;
+};
+
+// One accumulator cell: the signed height the edges cross in it (`cover`, +1 for a whole-row
+// descent) and the sum of height * mean x offset within the cell of those pieces (`area`).
+struct CoverageCell {
+  double cover;
+  double area;
+};
+
+CoverageScratch::CoverageScratch() = default;
+CoverageScratch::~CoverageScratch() = default;
+CoverageScratch::CoverageScratch(CoverageScratch&&) noexcept = default;
+CoverageScratch& CoverageScratch::operator=(CoverageScratch&&) noexcept = default;
+
+namespace {
+
+// Cells per band: at 16 bytes a cell (cover and area) a band stays within 256 KB.
+constexpr int32_t kBandCells = 16384;
+
+// Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
+// ones keep the plain double error of about 2e-16 times their width below 2e-15.
+constexpr double kCompensatedWidth = 8.0;
+
+// ---- Double-double arithmetic -----------------------------------------------------------------
+// A value hi + lo with |lo| <= ulp(hi) / 2, about 106 significant bits.
+struct DoubleDouble {
+  double hi;
+  double lo;
+};
+
+// a + b = s + e exactly, for any a and b.
+DoubleDouble TwoSum(double a, double b) {
+  const double s = a + b;
+  const double bVirtual = s - a;
+  const double aVirtual = s - bVirtual;
+  return DoubleDouble{s, (a - aVirtual) + (b - bVirtual)};
+}
+
+// a + b = s + e exactly, for |a| >= |b| (or a == 0).
+DoubleDouble FastTwoSum(double a, double b) {
+  const double s = a + b;
+  return DoubleDouble{s, b - (s - a)};
+}
+
+// Dekker's split: a = hi + lo with hi and lo of at most 26 significant bits each, so that
+// products of halves are exact.
+DoubleDouble Split(double a) {
+  const double c = 134217729.0 * a;  // 2^27 + 1
+  const double hi = c - (c - a);
+  return DoubleDouble{hi, a - hi};
+}
+
+// a * b = p + e exactly (barring underflow).
+DoubleDouble TwoProduct(double a, double b) {
+  const double p = a * b;
+  const DoubleDouble x = Split(a);
+  const DoubleDouble y = Split(b);
+  const double e = (((x.hi * y.hi - p) + x.hi * y.lo) + x.lo * y.hi) + x.lo * y.lo;
+  return DoubleDouble{p, e};
+}
+
+DoubleDouble Multiply(const DoubleDouble& a, const DoubleDouble& b) {
+  const DoubleDouble p = TwoProduct(a.hi, b.hi);
+  return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+// a / b for b.hi != 0: the quotient of the high parts, corrected by the remainder.
+DoubleDouble Divide(const DoubleDouble& a, const DoubleDouble& b) {
+  const double q = a.hi / b.hi;
+  const DoubleDouble p = TwoProduct(q, b.hi);
+  const double remainder = (((a.hi - p.hi) - p.lo) + a.lo) - q * b.lo;
+  return FastTwoSum(q, remainder / b.hi);
+}
+
+// ---- Whole parts and fractions ----------------------------------------------------------------
+
+// floor(v) for v within int32 range, without libm.
+int32_t FloorToInt(double v) {
+  const int32_t whole = static_cast<int32_t>(v);
+  return static_cast<double>(whole) > v ? whole - 1 : whole;
+}
+
+// floor(v) for any v that fits int64 (vertices, once per call).
+int64_t FloorToInt64(double v) {
+  const int64_t whole = static_cast<int64_t>(v);
+  return static_cast<double>(whole) > v ? whole - 1 : whole;
+}
+
+// A position along one axis: whole + fraction, 0 <= fraction < 1.
+struct Place {
+  int32_t whole;
+  double fraction;
+};
+
+// A vertex coordinate relative to the whole line `origin`: exact, since v - floor(v) is.
+Place PlaceOf(double v, int64_t origin) {
+  const int64_t whole = FloorToInt64(v);
+  return Place{static_cast<int32_t>(whole - origin), v - static_cast<double>(whole)};
+}
+
+bool IsLeftOf(int32_t column, double x, int32_t otherColumn, double otherX) {
+  return column != otherColumn ? column < otherColumn : x < otherX;
+}
+
+// ---- Edges ------------------------------------------------------------------------------------
+
+// A vertex's column (relative to the accumulator's first column) and row, and its fractions.
+CoverageVertex VertexOf(const Point& p, int64_t left) {
+  const Place x = PlaceOf(p.x, left);
+  const Place y = PlaceOf(p.y, 0);
+  return CoverageVertex{x.whole, y.whole, x.fraction, y.fraction};
+}
+
+// The edge a -> b (placed as va and vb), or false for a horizontal edge.
+bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va, const CoverageVertex& vb,
+              CoverageEdge& edge) {
+  if (a.y == b.y) {
+    return false;
+  }
+  const bool down = b.y > a.y;
+  const Point& top = down ? a : b;
+  const Point& bottom = down ? b : a;
+  const CoverageVertex& upper = down ? va : vb;
+  const CoverageVertex& lower = down ? vb : va;
+  edge.sign = down ? 1.0 : -1.0;
+  edge.topRow = upper.row;
+  edge.topColumn = upper.column;
+  edge.topX = upper.x;
+  edge.topY = upper.y;
+  edge.bottomColumn = lower.column;
+  edge.bottomX = lower.x;
+  // The lower end's height within the edge's last row, in (0, 1].
+  if (lower.y > 0.0) {
+    edge.lastRow = lower.row;
+    edge.bottomY = lower.y;
+  } else {
+    edge.lastRow = lower.row - 1;
+    edge.bottomY = 1.0;
+  }
+  if (edge.lastRow == edge.topRow) {
+    return true;  // no crossing with a row line: the fields below are never read
+  }
+  const bool topIsLeft = top.x <= bottom.x;
+  edge.leftColumn = topIsLeft ? upper.column : lower.column;
+  edge.leftX = topIsLeft ? upper.x : lower.x;
+  edge.rightColumn = topIsLeft ? lower.column : upper.column;
+  edge.rightX = topIsLeft ? lower.x : upper.x;
+  edge.vertical = top.x == bottom.x;
+  const double width = bottom.x - top.x;
+  edge.compensated = width > kCompensatedWidth || width < -kCompensatedWidth;
+  edge.slopeLow = 0.0;
+  if (edge.compensated) {
+    // Both differences are exact as double-doubles.
+    const DoubleDouble slope = Divide(TwoSum(bottom.x, -top.x), TwoSum(bottom.y, -top.y));
+    edge.slope = slope.hi;
+    edge.slopeLow = slope.lo;
+  } else {
+    edge.slope = width / (bottom.y - top.y);
+  }
+  return true;
+}
+
+// The offset of the edge's crossing with the line y = line from its upper end's column line,
+// (line - yTop) * slope + xTop's fraction, in double-double arithmetic; the whole part and the
+// fraction, which may round up to 1.
+Place CompensatedOffset(const CoverageEdge& edge, int32_t line) {
+  const DoubleDouble depth = TwoSum(static_cast<double>(line - edge.topRow), -edge.topY);
+  const DoubleDouble run = Multiply(depth, DoubleDouble{edge.slope, edge.slopeLow});
+  const DoubleDouble sum = TwoSum(run.hi, edge.topX);
+  const DoubleDouble offset = FastTwoSum(sum.hi, sum.lo + run.lo);
+  int32_t whole = FloorToInt(offset.hi);
+  double fraction = (offset.hi - static_cast<double>(whole)) + offset.lo;
+  if (fraction < 0.0) {
+    --whole;
+    fraction += 1.0;
+  }
+  return Place{whole, fraction};
+}
+
+// Where the edge meets the horizontal grid line y = line (topRow < line <= lastRow, strictly
+// between its ends): x = xTop + (line - yTop) * slope, as a column and a fraction, limited to
+// the edge's own x range so that rounding never carries it past an end.
+inline Place CrossingAt(const CoverageEdge& edge, int32_t line) {
+  if (edge.vertical) {
+    return Place{edge.topColumn, edge.topX};
+  }
+  Place x;
+  if (edge.compensated) {
+    x = CompensatedOffset(edge, line);
+  } else {
+    const double offset =
+        edge.topX + (static_cast<double>(line - edge.topRow) - edge.topY) * edge.slope;
+    x.whole = FloorToInt(offset);
+    x.fraction = offset - static_cast<double>(x.whole);
+  }
+  if (x.fraction >= 1.0) {
+    ++x.whole;
+    x.fraction = 0.0;
+  }
+  x.whole += edge.topColumn;
+  if (IsLeftOf(x.whole, x.fraction, edge.leftColumn, edge.leftX)) {
+    return Place{edge.leftColumn, edge.leftX};
+  }
+  if (IsLeftOf(edge.rightColumn, edge.rightX, x.whole, x.fraction)) {
+    return Place{edge.rightColumn, edge.rightX};
+  }
+  return x;
+}
+
+// ---- Accumulation -----------------------------------------------------------------------------
+
+// One row of the band's accumulator.
+struct AccumulatorRow {
+  CoverageCell* cells;
+  uint64_t* touched;
+};
+
+void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
+  CoverageCell& cell = row.cells[column];
+  cell.cover += height;
+  cell.area += height * meanX;
+  row.touched[column >> 6] |= uint64_t{1} << (column & 63);
+}
+
+// Adds the piece of an edge inside one row, from its upper end (columnA + xA, yA) to its lower
+// end (columnB + xB, yB), heights relative to the row's top line (0 <= yA <= yB <= 1), for an
+// edge of direction `sign`. The piece is cut at the vertical grid lines it crosses; the height
+// where it meets line x = j is y = yLeft + (j - xLeft) * dy / dx, from its left end.
+void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double yA, int32_t columnB,
+                 double xB, double yB, double sign) {
+  if (yA == yB) {
+    return;
+  }
+  if (columnA == columnB) {
+    AddToCell(row, columnA, sign * (yB - yA), (xA + xB) * 0.5);
+    return;
+  }
+  const bool aIsLeft = !IsLeftOf(columnB, xB, columnA, xA);
+  const int32_t columnLeft = aIsLeft ? columnA : columnB;
+  const double xLeft = aIsLeft ? xA : xB;
+  const double yLeft = aIsLeft ? yA : yB;
+  int32_t columnRight = aIsLeft ? columnB : columnA;
+  double xRight = aIsLeft ? xB : xA;
+  const double yRight = aIsLeft ? yB : yA;
+  // A right end on a column's left line stays in the column before it.
+  if (xRight == 0.0 && columnRight > columnLeft) {
+    --columnRight;
+    xRight = 1.0;
+  }
+  if (columnLeft == columnRight) {
+    AddToCell(row, columnLeft, sign * (yB - yA), (xLeft + xRight) * 0.5);
+    return;
+  }
+  // Heights on the lines columnLeft + 1 .. columnRight run from yLeft towards yRight; a piece's
+  // signed height is then heightSign * (its lower line's y - its upper line's y).
+  const double heightSign = yRight > yLeft ? sign : -sign;
+  const double yLow = std::min(yLeft, yRight);
+  const double yHigh = std::max(yLeft, yRight);
+  const double k =
+      (yRight - yLeft) / (static_cast<double>(columnRight - columnLeft) + (xRight - xLeft));
+  const auto heightOnLine = [&](int32_t column) {
+    const double y = yLeft + (static_cast<double>(column - columnLeft) - xLeft) * k;
+    return std::min(std::max(y, yLow), yHigh);
+  };
+  double yPrevious = heightOnLine(columnLeft + 1);
+  AddToCell(row, columnLeft, heightSign * (yPrevious - yLeft), (xLeft + 1.0) * 0.5);
+  for (int32_t column = columnLeft + 1; column < columnRight; ++column) {
+    const double y = heightOnLine(column + 1);
+    AddToCell(row, column, heightSign * (y - yPrevious), 0.5);
+    yPrevious = y;
+  }
+  AddToCell(row, columnRight, heightSign * (yRight - yPrevious), xRight * 0.5);
+}
+
+// The accumulator of a band of rows: `width` cells and `words` touched words per row, the band's
+// first row first.
+struct Band {
+  CoverageCell* cells;
+  uint64_t* touched;
+  int32_t width;
+  int32_t words;
+
+  AccumulatorRow Row(int32_t bandRow) const {
+    return AccumulatorRow{cells + static_cast<size_t>(bandRow) * static_cast<size_t>(width),
+                          touched + static_cast<size_t>(bandRow) * static_cast<size_t>(words)};
+  }
+};
+
+// Adds the edge's pieces in rows bandTop .. bandEnd - 1 (which the edge reaches).
+void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, const Band& band) {
+  const int32_t first = std::max(edge.topRow, bandTop);
+  const int32_t last = std::min(edge.lastRow, bandEnd - 1);
+  AccumulatorRow row = band.Row(first - bandTop);
+  Place upper = first == edge.topRow ? Place{edge.topColumn, edge.topX} : CrossingAt(edge, first);
+  double upperY = first == edge.topRow ? edge.topY : 0.0;
+  for (int32_t r = first; r <= last; ++r) {
+    const bool endsHere = r == edge.lastRow;
+    const Place lower = endsHere ? Place{edge.bottomColumn, edge.bottomX} : CrossingAt(edge, r + 1);
+    const double lowerY = endsHere ? edge.bottomY : 1.0;
+    AddRowPiece(row, upper.whole, upper.fraction, upperY, lower.whole, lower.fraction, lowerY,
+                edge.sign);
+    upper = lower;
+    upperY = 0.0;
+    row.cells += band.width;
+    row.touched += band.words;
+  }
+}
+
+// ---- Sweep ------------------------------------------------------------------------------------
+
+int32_t LowestBit(uint64_t bits) {
+#if defined(__GNUC__) || defined(__clang__)
+  return __builtin_ctzll(bits);
+#else
+  int32_t n = 0;
+  while ((bits & 1) == 0) {
+    bits >>= 1;
+    ++n;
+  }
+  return n;
+#endif
+}
+
+// Appends cells x0 .. x1 - 1 of equal `value` to the row's spans, extending the last span when
+// it ends at x0 with the same value (a touched cell often reads exactly like the run beside
+// it, e.g. along a vertical edge on a grid line). Returns the new count.
+size_t AppendSpan(CoverageSpan* spans, size_t count, int32_t x0, int32_t x1, double value) {
+  if (count > 0 && spans[count - 1].x1 == x0 && spans[count - 1].value == value) {
+    spans[count - 1].x1 = x1;
+    return count;
+  }
+  spans[count] = CoverageSpan{x0, x1, value};
+  return count + 1;
+}
+
+// Turns one accumulated row into spans (absolute columns: relative column + left) and clears
+// its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
+// Returns the number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
+size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
+                CoverageSpan* spans) {
+  // The running sum of cover as a double-double.
+  double runHi = 0.0;
+  double runLo = 0.0;
+  size_t count = 0;
+  int32_t next = 0;  // the first column after the last touched one
+  for (int32_t w = 0; w < words; ++w) {
+    uint64_t bits = row.touched[w];
+    if (bits == 0) {
+      continue;
+    }
+    row.touched[w] = 0;
+    do {
+      const int32_t column = w * 64 + LowestBit(bits);
+      bits &= bits - 1;
+      if (column > next) {
+        const double between = -(runHi + runLo);
+        if (between != 0.0) {
+          count = AppendSpan(spans, count, left + next, left + column, between);
+        }
+      }
+      CoverageCell& cell = row.cells[column];
+      const DoubleDouble run = TwoSum(runHi, cell.cover);
+      runHi = run.hi;
+      runLo += run.lo;
+      const double value = cell.area - (runHi + runLo);
+      cell = CoverageCell{0.0, 0.0};
+      if (value != 0.0 && column < emitEnd) {
+        count = AppendSpan(spans, count, left + column, left + column + 1, value);
+      }
+      next = column + 1;
+    } while (bits != 0);
+  }
+  return count;
+}
+
+// Sweeps rows bandTop .. bandEnd - 1 of the band and reports those with spans.
+void SweepBand(const Band& band, int32_t bandTop, int32_t bandEnd, int32_t emitEnd, int32_t left,
+               CoverageSpan* spans, CoverageRowSink& sink) {
+  for (int32_t r = bandTop; r < bandEnd; ++r) {
+    const size_t count = SweepRow(band.Row(r - bandTop), band.words, emitEnd, left, spans);
+    if (count > 0) {
+      sink.Row(r, spans, count);
+    }
+  }
+}
+
+// ---- Checks -----------------------------------------------------------------------------------
+
+struct Box {
+  double minX;
+  double maxX;
+  double minY;
+  double maxY;
+};
+
+// The vertices' box, or false when a vertex is outside the closed rectangle of `cells` (or not
+// a number) or the rows asked for are not within the cells' rows.
+bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow, int32_t endRow,
+                Box& box) {
+  if (polygon.empty() || cells.cols <= 0 || cells.rows <= 0 || firstRow > endRow ||
+      firstRow < cells.originY || int64_t{endRow} > int64_t{cells.originY} + cells.rows) {
+    return false;
+  }
+  const double left = cells.originX;
+  const double top = cells.originY;
+  const double right = left + static_cast<double>(cells.cols);
+  const double bottom = top + static_cast<double>(cells.rows);
+  box = Box{polygon[0].x, polygon[0].x, polygon[0].y, polygon[0].y};
+  for (const Point& p : polygon) {
+    // Written so that NaN coordinates fail.
+    if (!(p.x >= left && p.x <= right && p.y >= top && p.y <= bottom)) {
+      return false;
+    }
+    box.minX = std::min(box.minX, p.x);
+    box.maxX = std::max(box.maxX, p.x);
+    box.minY = std::min(box.minY, p.y);
+    box.maxY = std::max(box.maxY, p.y);
+  }
+  return true;
+}
+
+int64_t CeilToInt64(double v) {
+  const int64_t floor = FloorToInt64(v);
+  return static_cast<double>(floor) < v ? floor + 1 : floor;
+}
+
+template <typename T>
+void GrowZeroed(std::vector<T>& v, size_t size) {
+  if (v.size() < size) {
+    v.resize(size, T{});
+  }
+}
+
+// Writes the spans of each row into a dense grid.
+class GridSink final : public CoverageRowSink {
+ public:
+  explicit GridSink(CoverageGrid& grid) : grid_(grid) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    double* row = grid_.values.data() +
+                  static_cast<size_t>(int64_t{y} - grid_.originY) * static_cast<size_t>(grid_.cols);
+    for (size_t i = 0; i < count; ++i) {
+      const CoverageSpan& span = spans[i];
+      std::fill(row + (int64_t{span.x0} - grid_.originX), row + (int64_t{span.x1} - grid_.originX),
+                span.value);
+    }
+  }
+
+ private:
+  CoverageGrid& grid_;
+};
+
+// The band (counted from rowBegin, bandRows rows each) holding the edge's first measured row.
+int32_t StartBand(const CoverageEdge& edge, int32_t rowBegin, int32_t bandRows) {
+  return (std::max(edge.topRow, rowBegin) - rowBegin) / bandRows;
+}
+
+}  // namespace
+
+void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                         int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink) {
+  Box box{};
+  const bool validInput = CheckInput(polygon, cells, firstRow, endRow, box);
+  assert(validInput && "row kernel called outside its preconditions");
+  if (!validInput) {
+    return;
+  }
+  const int32_t rowBegin = std::max(firstRow, static_cast<int32_t>(FloorToInt64(box.minY)));
+  const int32_t rowEnd = std::min(endRow, static_cast<int32_t>(CeilToInt64(box.maxY)));
+  const int64_t left = FloorToInt64(box.minX);
+  // Emitted columns are left .. left + emitEnd - 1; the accumulator has one more.
+  const int32_t emitEnd = static_cast<int32_t>(CeilToInt64(box.maxX) - left);
+  if (rowBegin >= rowEnd || emitEnd <= 0) {
+    return;  // no rows asked for, or every vertex on one vertical line: nothing enclosed
+  }
+  const int32_t width = emitEnd + 1;
+  const int32_t words = (width + 63) / 64;
+
+  const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
+  GrowZeroed(scratch.cells, static_cast<size_t>(bandRows) * static_cast<size_t>(width));
+  GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
+  GrowZeroed(scratch.spans, 2 * static_cast<size_t>(emitEnd) + 1);
+  if (scratch.dirty) {
+    std::fill(scratch.cells.begin(), scratch.cells.end(), CoverageCell{0.0, 0.0});
+    std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
+  }
+  scratch.dirty = true;
+  const Band band{scratch.cells.data(), scratch.touched.data(), width, words};
+  const int32_t leftColumn = static_cast<int32_t>(left);
+  const size_t n = polygon.size();
+  std::vector<CoverageVertex>& vertices = scratch.vertices;
+  vertices.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    vertices[i] = VertexOf(polygon[i], left);
+  }
+
+  if (rowEnd - rowBegin <= bandRows) {
+    // One band: each edge goes into the cells as soon as it is made, in polygon order as in the
+    // banded road below, so the two give the same bits.
+    for (size_t i = 0; i < n; ++i) {
+      const size_t j = i + 1 == n ? 0 : i + 1;
+      CoverageEdge edge;
+      if (MakeEdge(polygon[i], polygon[j], vertices[i], vertices[j], edge) &&
+          edge.lastRow >= rowBegin && edge.topRow < rowEnd) {
+        AddEdgeToBand(edge, rowBegin, rowEnd, band);
+      }
+    }
+    SweepBand(band, rowBegin, rowEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
+    scratch.dirty = false;
+    return;
+  }
+
+  std::vector<CoverageEdge>& edges = scratch.edges;
+  edges.clear();
+  for (size_t i = 0; i < n; ++i) {
+    const size_t j = i + 1 == n ? 0 : i + 1;
+    edges.emplace_back();
+    if (!MakeEdge(polygon[i], polygon[j], vertices[i], vertices[j], edges.back()) ||
+        edges.back().lastRow < rowBegin || edges.back().topRow >= rowEnd) {
+      edges.pop_back();
+    }
+  }
+  // Edges by the band they start in (a stable counting sort, so each band's list stays in
+  // polygon order); a band's edges are those starting in it merged with those carried over from
+  // the bands above, again in polygon order.
+  const int32_t bandCount = (rowEnd - rowBegin + bandRows - 1) / bandRows;
+  std::vector<uint32_t>& starts = scratch.bandStarts;
+  starts.assign(static_cast<size_t>(bandCount) + 1, 0);
+  for (const CoverageEdge& edge : edges) {
+    ++starts[static_cast<size_t>(StartBand(edge, rowBegin, bandRows)) + 1];
+  }
+  for (size_t b = 1; b < starts.size(); ++b) {
+    starts[b] += starts[b - 1];
+  }
+  std::vector<uint32_t>& byBand = scratch.byBand;
+  byBand.resize(edges.size());
+  {
+    std::vector<uint32_t>& fill = scratch.active;
+    fill.assign(starts.begin(), starts.end() - 1);
+    for (uint32_t e = 0; e < edges.size(); ++e) {
+      byBand[fill[static_cast<size_t>(StartBand(edges[e], rowBegin, bandRows))]++] = e;
+    }
+  }
+  std::vector<uint32_t>& active = scratch.active;
+  std::vector<uint32_t>& current = scratch.current;
+  active.clear();
+  for (int32_t b = 0; b < bandCount; ++b) {
+    const int32_t bandTop = rowBegin + b * bandRows;
+    const int32_t bandEnd = std::min(bandTop + bandRows, rowEnd);
+    current.clear();
+    std::merge(active.begin(), active.end(), byBand.begin() + starts[static_cast<size_t>(b)],
+               byBand.begin() + starts[static_cast<size_t>(b) + 1], std::back_inserter(current));
+    active.clear();
+    for (uint32_t e : current) {
+      const CoverageEdge& edge = edges[e];
+      AddEdgeToBand(edge, bandTop, bandEnd, band);
+      if (edge.lastRow >= bandEnd) {
+        active.push_back(e);
+      }
+    }
+    SweepBand(band, bandTop, bandEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
+  }
+  scratch.dirty = false;
+}
+
+void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageScratch& scratch,
+                         CoverageGrid& grid) {
+  const CellRange cells = WindowCells(window);
+  grid.originX = cells.originX;
+  grid.originY = cells.originY;
+  grid.cols = cells.cols;
+  grid.rows = cells.rows;
+  grid.values.assign(cells.rows > 0 && cells.cols > 0
+                         ? static_cast<size_t>(cells.rows) * static_cast<size_t>(cells.cols)
+                         : 0,
+                     0.0);
+  GridSink sink(grid);
+  MeasureCoverageRows(polygon, cells, cells.originY, cells.originY + cells.rows, scratch, sink);
+}
+
+void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageGrid& grid) {
+  CoverageScratch scratch;
+  MeasureCoverageGrid(window, polygon, scratch, grid);
+}
+
+}  // namespace pintovel

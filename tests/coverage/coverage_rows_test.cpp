@@ -1,0 +1,215 @@
+// Tests of the row kernel: the shared example, oracle and property suites through its dense
+// helper, and the promise that a row's values do not depend on which rows are measured.
+#include "coverage/coverage_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "coverage/coverage_kernel.h"
+#include "support/coverage_cases.h"
+#include "support/random_polygons.h"
+
+namespace pintovel {
+namespace {
+
+using testing::CoverageExampleTest;
+using testing::CoverageFunction;
+using testing::CoverageName;
+using testing::CoverageOracleTest;
+using testing::CoveragePropertyTest;
+using testing::Describe;
+using testing::Extent;
+using testing::Kind;
+using testing::MakeCase;
+using testing::MediumExtent;
+using testing::NamedCoverage;
+using testing::Population;
+using testing::Random;
+using testing::SmallExtent;
+using testing::TallExtent;
+using testing::WideExtent;
+
+const NamedCoverage kRowKernel{"MeasureCoverageGrid",
+                               static_cast<CoverageFunction>(&MeasureCoverageGrid)};
+
+INSTANTIATE_TEST_SUITE_P(CoverageRows, CoverageExampleTest, ::testing::Values(kRowKernel),
+                         CoverageName);
+INSTANTIATE_TEST_SUITE_P(CoverageRows, CoverageOracleTest, ::testing::Values(kRowKernel),
+                         CoverageName);
+INSTANTIATE_TEST_SUITE_P(CoverageRows, CoveragePropertyTest, ::testing::Values(kRowKernel),
+                         CoverageName);
+
+// Polygons both wide and tall enough that the kernel measures them in several bands of rows.
+Extent LargeExtent(Random& random) {
+  return Extent{random.Between(150.0, 600.0), random.Between(150.0, 600.0)};
+}
+
+TEST(CoverageRowsOracleTest, LargePolygonsMeasuredInSeveralBands) {
+  const CoverageFunction measure = kRowKernel.measure;
+  const int count = 24;
+  const double worst =
+      testing::CheckPopulation(measure, 51, count, Population{LargeExtent, 0.5, 0.2, 0.3});
+  testing::ReportWorst("large, several bands", count, worst);
+}
+
+// Records every reported row, checking the sink's side of the contract on the way: rows in
+// increasing order within the requested range, spans sorted, non-empty, not overlapping and
+// inside the cells.
+class RecordingSink final : public CoverageRowSink {
+ public:
+  RecordingSink(const CellRange& cells, int32_t firstRow, int32_t endRow)
+      : cells_(cells), firstRow_(firstRow), endRow_(endRow) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    EXPECT_GE(y, firstRow_);
+    EXPECT_LT(y, endRow_);
+    EXPECT_TRUE(rows.empty() || rows.back().y < y) << "row " << y << " out of order";
+    EXPECT_GT(count, 0u);
+    int32_t previousEnd = cells_.originX;
+    for (size_t i = 0; i < count; ++i) {
+      EXPECT_LT(spans[i].x0, spans[i].x1);
+      EXPECT_GE(spans[i].x0, previousEnd);
+      EXPECT_LE(spans[i].x1, cells_.originX + cells_.cols);
+      previousEnd = spans[i].x1;
+    }
+    rows.push_back(RecordedRow{y, std::vector<CoverageSpan>(spans, spans + count)});
+  }
+
+  struct RecordedRow {
+    int32_t y;
+    std::vector<CoverageSpan> spans;
+  };
+  std::vector<RecordedRow> rows;
+
+ private:
+  CellRange cells_;
+  int32_t firstRow_;
+  int32_t endRow_;
+};
+
+bool SameBits(double a, double b) {
+  uint64_t aBits;
+  uint64_t bBits;
+  std::memcpy(&aBits, &a, sizeof a);
+  std::memcpy(&bBits, &b, sizeof b);
+  return aBits == bBits;
+}
+
+TEST(CoverageRowsSpanTest, RowsOfARectangleOnGridLinesAreSingleSpans) {
+  // Clockwise, so +1 inside; its rows 2 .. 4 asked for out of the cells' rows 0 .. 9.
+  const Polygon rectangle{{3, 1}, {7, 1}, {7, 5}, {3, 5}};
+  const CellRange cells{0, 0, 10, 10};
+  CoverageScratch scratch;
+  RecordingSink sink(cells, 2, 5);
+  MeasureCoverageRows(rectangle, cells, 2, 5, scratch, sink);
+  ASSERT_EQ(sink.rows.size(), 3u);
+  for (size_t r = 0; r < 3; ++r) {
+    EXPECT_EQ(sink.rows[r].y, static_cast<int32_t>(r) + 2);
+    ASSERT_EQ(sink.rows[r].spans.size(), 1u);
+    EXPECT_EQ(sink.rows[r].spans[0].x0, 3);
+    EXPECT_EQ(sink.rows[r].spans[0].x1, 7);
+    EXPECT_EQ(sink.rows[r].spans[0].value, 1.0);
+  }
+}
+
+// Whole-window rows against the same rows measured in a random split into consecutive ranges,
+// with the working memory reused (and at times fresh): the spans must agree bit for bit.
+TEST(CoverageRowsBandTest, RowRangesGiveTheWholeWindowsRowsBitForBit) {
+  Random random(41);
+  CoverageScratch shared;
+  Extent (*const extents[])(Random&) = {SmallExtent, MediumExtent, TallExtent, WideExtent,
+                                        LargeExtent};
+  for (int i = 0; i < 3000; ++i) {
+    const double farChance = i % 3 == 0 ? 0.8 : 0.2;
+    const testing::Case c = MakeCase(random, static_cast<Kind>(i % 4),
+                                     Population{extents[i / 4 % 5], farChance, 0.4, 0.3});
+    const CellRange cells = WindowCells(c.window);
+    const int32_t endRow = cells.originY + cells.rows;
+    RecordingSink whole(cells, cells.originY, endRow);
+    MeasureCoverageRows(c.polygon, cells, cells.originY, endRow, shared, whole);
+
+    std::vector<RecordingSink::RecordedRow> pieces;
+    CoverageScratch fresh;
+    for (int32_t top = cells.originY; top < endRow;) {
+      const int32_t end = random.Chance(0.2) ? endRow : random.Int(top + 1, endRow);
+      RecordingSink part(cells, top, end);
+      MeasureCoverageRows(c.polygon, cells, top, end, random.Chance(0.5) ? shared : fresh, part);
+      pieces.insert(pieces.end(), part.rows.begin(), part.rows.end());
+      top = end;
+    }
+
+    ASSERT_EQ(pieces.size(), whole.rows.size()) << Describe(c.polygon, c.window);
+    for (size_t r = 0; r < pieces.size(); ++r) {
+      const auto& a = whole.rows[r];
+      const auto& b = pieces[r];
+      ASSERT_EQ(a.y, b.y) << Describe(c.polygon, c.window);
+      ASSERT_EQ(a.spans.size(), b.spans.size())
+          << "row " << a.y << " " << Describe(c.polygon, c.window);
+      for (size_t s = 0; s < a.spans.size(); ++s) {
+        ASSERT_EQ(a.spans[s].x0, b.spans[s].x0) << "row " << a.y;
+        ASSERT_EQ(a.spans[s].x1, b.spans[s].x1) << "row " << a.y;
+        ASSERT_TRUE(SameBits(a.spans[s].value, b.spans[s].value))
+            << "row " << a.y << ": " << a.spans[s].value << " vs " << b.spans[s].value << " "
+            << Describe(c.polygon, c.window);
+      }
+    }
+    if (HasFailure()) {
+      return;
+    }
+  }
+}
+
+// A sink that gives up (throws) after a number of rows.
+class ThrowingSink final : public CoverageRowSink {
+ public:
+  explicit ThrowingSink(int rowsBeforeThrow) : rowsLeft_(rowsBeforeThrow) {}
+  void Row(int32_t, const CoverageSpan*, size_t) override {
+    if (rowsLeft_-- == 0) {
+      throw 1;
+    }
+  }
+
+ private:
+  int rowsLeft_;
+};
+
+TEST(CoverageRowsScratchTest, WorkingMemoryLeftByAThrowingSinkMeasuresLikeFreshMemory) {
+  // A throw leaves the rest of the band's cells filled; the next call must not see them.
+  Random random(61);
+  for (int i = 0; i < 200; ++i) {
+    const testing::Case first =
+        MakeCase(random, static_cast<Kind>(i % 4), Population{LargeExtent, 0.0, 0.2, 0.0});
+    const testing::Case second =
+        MakeCase(random, static_cast<Kind>(i % 4), Population{MediumExtent, 0.0, 0.2, 0.0});
+    const CellRange firstCells = WindowCells(first.window);
+    CoverageScratch reused;
+    ThrowingSink thrower(random.Int(0, 3));
+    try {
+      MeasureCoverageRows(first.polygon, firstCells, firstCells.originY,
+                          firstCells.originY + firstCells.rows, reused, thrower);
+    } catch (int) {
+    }
+    const CellRange cells = WindowCells(second.window);
+    const int32_t endRow = cells.originY + cells.rows;
+    RecordingSink afterThrow(cells, cells.originY, endRow);
+    MeasureCoverageRows(second.polygon, cells, cells.originY, endRow, reused, afterThrow);
+    CoverageScratch fresh;
+    RecordingSink reference(cells, cells.originY, endRow);
+    MeasureCoverageRows(second.polygon, cells, cells.originY, endRow, fresh, reference);
+    ASSERT_EQ(afterThrow.rows.size(), reference.rows.size())
+        << Describe(second.polygon, second.window);
+    for (size_t r = 0; r < reference.rows.size(); ++r) {
+      ASSERT_EQ(afterThrow.rows[r].spans.size(), reference.rows[r].spans.size());
+      for (size_t s = 0; s < reference.rows[r].spans.size(); ++s) {
+        ASSERT_TRUE(SameBits(afterThrow.rows[r].spans[s].value, reference.rows[r].spans[s].value))
+            << Describe(second.polygon, second.window);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pintovel
