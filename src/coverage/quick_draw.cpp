@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "coverage/run_rows.h"
+#include "coverage/shape_bands.h"
 #include "coverage/shape_coverage.h"
 #include "coverage/stacking_fold.h"
 #include "support/failure.h"
@@ -109,11 +110,15 @@ bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
   const Bounds window{0.0, double(width), 0.0, double(height)};
   const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);
   MeasureScratch scratch;
-  for (size_t i = 0; i < fronts.size(); ++i) {
-    MeasureShapeRows(window, height, outlines[i], scratch);
-    if (scratch.rows.rows.empty()) continue;
-    if (checkEachShape && !owners.OwnersFitMask(scratch.rows, fronts[i])) return RejectInput();
-    owners.Claim(scratch.rows, fronts[i], ids[i]);
+  const ShapeBands bands(outlines, fronts.size(), height,
+                         FoldBandRows(width, height, fronts.size()));
+  for (size_t b = 0; b < bands.bandCount(); ++b) {
+    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
+      MeasureShapeRows(window, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b), scratch);
+      if (scratch.rows.rows.empty()) continue;
+      if (checkEachShape && !owners.OwnersFitMask(scratch.rows, fronts[*i])) return RejectInput();
+      owners.Claim(scratch.rows, fronts[*i], ids[*i]);
+    }
   }
   if (!owners.OwnersBelow(colours.size())) return RejectInput();
   owners.Fill(image, colours);

@@ -1,6 +1,8 @@
 #include "coverage/shape_coverage.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "clip/polygon_split.h"
 #include "coverage/coverage_kernel.h"
@@ -47,15 +49,34 @@ void MeasureRowsOfOutline(const Polygon& outline, const CellRange& cells, int32_
 
 void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
                       MeasureScratch& scratch) {
+  MeasureShapeRows(window, rowsUsed, outline, std::numeric_limits<int32_t>::min(),
+                   std::numeric_limits<int32_t>::max(), scratch);
+}
+
+RowSpan RowsOfOutline(const Polygon& outline, int32_t height) {
+  if (outline.empty()) return RowSpan{0, 0};
+  const Bounds box = BoundingBox(outline);
+  const double top = std::floor(std::clamp(box.minY, 0.0, double(height)));
+  const double bottom = std::ceil(std::clamp(box.maxY, 0.0, double(height)));
+  return RowSpan{static_cast<int32_t>(top), static_cast<int32_t>(bottom)};
+}
+
+void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
+                      int32_t firstRow, int32_t endRow, MeasureScratch& scratch) {
   scratch.rows.Clear();
   const CellRange windowCells = WindowCells(window);
   const CellRange used{windowCells.originX, windowCells.originY, windowCells.cols,
                        std::min(windowCells.rows, rowsUsed)};
   if (outline.empty() || used.cols <= 0 || used.rows <= 0) return;
+  // The rows asked for, within the used ones; in int64 since used.originY + used.rows may
+  // exceed int32 by one row's worth of nothing.
+  const int64_t first = std::max<int64_t>(firstRow, used.originY);
+  const int64_t end = std::min<int64_t>(endRow, int64_t{used.originY} + used.rows);
+  if (first >= end) return;
   if (BoxInsideCells(BoundingBox(outline), used)) {
     RowCollector collect(scratch.rows, 0, 0);
-    MeasureCoverageRows(outline, used, used.originY, used.originY + used.rows, scratch.kernel,
-                        collect);
+    MeasureCoverageRows(outline, used, static_cast<int32_t>(first), static_cast<int32_t>(end),
+                        scratch.kernel, collect);
     return;
   }
 

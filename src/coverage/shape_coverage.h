@@ -45,13 +45,25 @@ struct MeasureScratch {
 };
 
 // Measures `outline` over the cells of `window` in the window's first `rowsUsed` rows (the rows
-// that hold lists) into scratch.rows. An outline inside those cells is measured as it is; one
-// reaching beyond them is clipped to them first, in coordinates relative to the window's first
-// cell so that far windows keep their accuracy (the winding-weighted area inside is unchanged).
+// that hold lists) into scratch.rows; of those, only rows firstRow .. endRow - 1 when they are
+// given (a band). An outline inside the used cells is measured as it is; one reaching beyond
+// them is clipped to them first, in coordinates relative to the window's first cell so that far
+// windows keep their accuracy (the winding-weighted area inside is unchanged). Either way a
+// row's values do not depend on which rows are asked for.
 // Requires: window edges representable as int32 cells; finite vertices within the accepted
 // coordinate range.
 void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
                       MeasureScratch& scratch);
+void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
+                      int32_t firstRow, int32_t endRow, MeasureScratch& scratch);
+
+// The rows firstRow .. endRow - 1 of the image that an outline's vertices span (clamped to
+// 0 .. height); empty (firstRow == endRow) for an outline without vertices.
+struct RowSpan {
+  int32_t firstRow;
+  int32_t endRow;
+};
+RowSpan RowsOfOutline(const Polygon& outline, int32_t height);
 
 // Measures rows firstRow .. endRow - 1 of an outline that lies inside the cells `cells` into
 // scratch.rows, without clipping (rows do not depend on each other, so a band of an image is

@@ -19,11 +19,25 @@
 namespace pintovel {
 
 // Pixels x0 .. (next run's x0) - 1 of a row (coverage/run_rows.h), all holding the list
-// entries[first .. first + count) of their WeightRows.
+// entries[first .. first + count) of their row.
 struct WeightRun {
   int32_t x0;
   uint32_t first;
   uint32_t count;
+};
+
+// One row: its runs and the lists they hold. A list is never changed once a run refers to it:
+// a fold writes its result as a new list at the end, so runs split from one another may share a
+// list. Lists no run refers to any more are dropped when the row is compacted. Each row keeps
+// its own lists so that folding a row stays within a few cache lines.
+struct WeightRow {
+  std::vector<WeightRun> runs;
+  std::vector<PixelWeight> entries;
+  size_t compactAt = 0;  // entries.size() at which the row is compacted next
+
+  const PixelWeight* EntriesOf(const WeightRun& run) const {
+    return entries.data() + run.first;
+  }
 };
 
 class WeightRows {
@@ -53,35 +67,24 @@ class WeightRows {
   int32_t rowCount() const {
     return static_cast<int32_t>(rows_.size());
   }
-  // The runs of row y (counted like Reset's rows), in increasing x; the first starts at 0.
-  const std::vector<WeightRun>& RunsOf(int32_t y) const {
+  // Row y (counted like Reset's rows); its runs are in increasing x, the first starts at 0.
+  const WeightRow& Row(int32_t y) const {
     return rows_[static_cast<size_t>(y - firstRow_)];
   }
   // The end (one past the last pixel) of run k of `runs`.
   int32_t RunEnd(const std::vector<WeightRun>& runs, size_t k) const {
     return RunEndOf(runs, k, width_);
   }
-  const PixelWeight* EntriesOf(const WeightRun& run) const {
-    return entries_.data() + run.first;
-  }
 
  private:
-  void FoldRow(std::vector<WeightRun>& runs, const CoverageSpan* spans, size_t count,
-               const FrontMask& front, int32_t id);
-  void AppendPiece(int32_t x0, const WeightRun& old, bool folded, double cov,
-                   const FrontMask& front, int32_t id);
-  bool SameList(const WeightRun& a, const WeightRun& b) const;
-  void CompactIfWasteful();
+  void FoldRow(WeightRow& row, const CoverageSpan* spans, size_t count, const FrontMask& front,
+               int32_t id);
 
   int32_t width_ = 0;
   int32_t firstRow_ = 0;
-  std::vector<std::vector<WeightRun>> rows_;
-  // Every list of every run. A list is never changed once a run refers to it: a fold writes its
-  // result as a new list at the end, so runs split from one another may share a list. Lists no
-  // run refers to any more are dropped by compaction.
-  std::vector<PixelWeight> entries_;
-  size_t compactAt_ = 0;
-  std::vector<WeightRun> pieces_;  // the new runs of the part of a row being folded
+  std::vector<WeightRow> rows_;
+  std::vector<WeightRun> pieces_;       // the new runs of the part of a row being folded
+  std::vector<PixelWeight> compacted_;  // the live lists of a row being compacted
 };
 
 }  // namespace pintovel

@@ -54,7 +54,8 @@ void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& 
   const size_t width = static_cast<size_t>(rows.width());
   for (int32_t y = rows.firstRow(); y < rows.firstRow() + rows.rowCount(); ++y) {
     uint8_t* row = image + 4 * static_cast<size_t>(y) * width;
-    const std::vector<WeightRun>& runs = rows.RunsOf(y);
+    const WeightRow& weightRow = rows.Row(y);
+    const std::vector<WeightRun>& runs = weightRow.runs;
     for (size_t k = 0; k < runs.size(); ++k) {
       uint8_t* pixels = row + 4 * static_cast<size_t>(runs[k].x0);
       const size_t count = static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0);
@@ -62,7 +63,7 @@ void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& 
         ClearFourthBytes(pixels, count);
         continue;
       }
-      const ListBlend b = ListBlendOf(rows.EntriesOf(runs[k]), runs[k].count, colours);
+      const ListBlend b = ListBlendOf(weightRow.EntriesOf(runs[k]), runs[k].count, colours);
       if (b.remain == 0.0) {
         FillRun(pixels, count, b);
       } else {

@@ -80,10 +80,11 @@ void WriteMask(const WeightRows& rows, int32_t id, uint8_t* mask) {
   const size_t width = static_cast<size_t>(rows.width());
   for (int32_t y = rows.firstRow(); y < rows.firstRow() + rows.rowCount(); ++y) {
     uint8_t* row = mask + static_cast<size_t>(y - rows.firstRow()) * width;
-    const std::vector<WeightRun>& runs = rows.RunsOf(y);
+    const WeightRow& weightRow = rows.Row(y);
+    const std::vector<WeightRun>& runs = weightRow.runs;
     for (size_t k = 0; k < runs.size(); ++k) {
       uint8_t byte = 255;
-      const PixelWeight* entries = rows.EntriesOf(runs[k]);
+      const PixelWeight* entries = weightRow.EntriesOf(runs[k]);
       for (uint32_t j = 0; j < runs[k].count; ++j) {
         if (entries[j].id == id) {
           byte = MaskByteOfWeight(entries[j].weight);
