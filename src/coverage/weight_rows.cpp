@@ -37,10 +37,25 @@ class TailList {
 // Below this many stored entries a row is never compacted.
 constexpr size_t kMinCompactedEntries = 64;
 
+// Whether two entries are the same bits (a weight of -0 differs from +0 here, which only
+// keeps two runs apart that could have been one).
+bool SameEntry(const PixelWeight& a, const PixelWeight& b) {
+  const double wa = a.weight, wb = b.weight;
+  uint64_t bitsA, bitsB;
+  std::memcpy(&bitsA, &wa, sizeof bitsA);
+  std::memcpy(&bitsB, &wb, sizeof bitsB);
+  return a.id == b.id && bitsA == bitsB;
+}
+
 bool SameList(const WeightRow& row, const WeightRun& a, const WeightRun& b) {
   if (a.count != b.count) return false;
-  if (a.first == b.first || a.count == 0) return true;
-  return std::memcmp(row.EntriesOf(a), row.EntriesOf(b), a.count * sizeof(PixelWeight)) == 0;
+  if (a.first == b.first) return true;
+  const PixelWeight* ea = row.EntriesOf(a);
+  const PixelWeight* eb = row.EntriesOf(b);
+  for (uint32_t j = 0; j < a.count; ++j) {
+    if (!SameEntry(ea[j], eb[j])) return false;
+  }
+  return true;
 }
 
 // Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
@@ -55,9 +70,8 @@ void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, con
     const size_t needed = first + old.count + 1;  // the fold appends at most one entry
     if (needed > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
     if (needed > entries.capacity()) entries.reserve(std::max(needed, 2 * entries.capacity()));
-    entries.resize(first + old.count);
-    std::memcpy(entries.data() + first, entries.data() + old.first,
-                old.count * sizeof(PixelWeight));
+    // No reallocation from here on, so copying from the store into itself is safe.
+    for (uint32_t j = 0; j < old.count; ++j) entries.push_back(entries[old.first + j]);
     TailList list(entries, first);
     FoldCoverage(list, front, id, cov);
     piece.first = static_cast<uint32_t>(first);
