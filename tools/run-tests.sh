@@ -14,7 +14,6 @@ cd "$(dirname "$0")/.."
   g++-mingw-w64-i686-posix wine wine32:i386 libgtest-dev libbenchmark-dev libxml2-dev \
   libpng-dev pkg-config libfreetype-dev libcairo2-dev fonts-dejavu-core
 
-
 # The Wine server of the Windows tests stays up for a minute after its last program; stop it
 # when this script ends, however it ends.
 stop_wine() {
