@@ -332,9 +332,10 @@ PINTOVEL_API bool PINTOVEL_CALL AllShapeDraw_Quickly(const std::vector<FrontMask
 //      progress->SetText("撇丝生成...NN.N%") and progress->SetPosition(NN, 100), where NN.N is
 //      the share of rows done with one decimal and NN its whole part;
 //   5. allocator->Free(buffer), also when an exception leaves the call.
-// False in step 1, with no further host call: a negative size, a width of 0 with a height above
-// 0, a width above 2^20 (1,048,576), width * height beyond int32, or an outline coordinate that
-// is not finite or beyond 1e100.
+// False with no host call at all: a null argument or host object. False in step 1, with no
+// further host call: a negative size, a width of 0 with a height above 0, a width above 2^20
+// (1,048,576), width * height beyond int32, or an outline coordinate that is not finite or
+// beyond 1e100.
 // False in step 2, with nothing written or freed, when Allocate returns null.
 // False in step 4, after Free and with the masks of earlier bands delivered, when a band's
 // measurement meets an id outside a front mask that it is tested against.
