@@ -18,5 +18,23 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/PintovelConfigVersion.cma
 install(FILES ${PROJECT_BINARY_DIR}/PintovelConfig.cmake
   ${PROJECT_BINARY_DIR}/PintovelConfigVersion.cmake DESTINATION ${PINTOVEL_CMAKE_DIR})
 
+# The pkg-config file names the prefix by its place relative to the file itself (${pcfiledir}),
+# not by CMAKE_INSTALL_PREFIX, so that an install with --prefix, or a tree moved afterwards,
+# stays usable. A library or include folder given as an absolute path stays absolute.
+set(PINTOVEL_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(PINTOVEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  # One ".." for each folder between the prefix and the pkg-config folder.
+  string(REGEX REPLACE "[^/]+" ".." _up "${PINTOVEL_PC_DIR}")
+  set(PINTOVEL_PC_PREFIX "\${pcfiledir}/${_up}")
+endif()
+foreach(_kind LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${_kind}}")
+    set(PINTOVEL_PC_${_kind} "${CMAKE_INSTALL_${_kind}}")
+  else()
+    set(PINTOVEL_PC_${_kind} "\${prefix}/${CMAKE_INSTALL_${_kind}}")
+  endif()
+endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/pintovel.pc.in ${PROJECT_BINARY_DIR}/pintovel.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/pintovel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/pintovel.pc DESTINATION ${PINTOVEL_PC_DIR})

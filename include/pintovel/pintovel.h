@@ -15,9 +15,32 @@
 // other change back through an InOutArg record and the host's own `commit` hook.
 //
 // Results: every export returns true on success. A call whose input breaks a precondition
-// (documented per export below) returns false and changes nothing: the image is untouched and
-// the InOutArg target receives an unchanged copy of itself through `commit`. Allocation
-// failure raises std::bad_alloc, which leaves the export.
+// (documented per export below) returns false, and as a rule changes nothing: the image is
+// untouched, a host-supplied `working` object keeps its contents, and the InOutArg target
+// receives an unchanged copy of itself through one call of `commit`. Two exceptions to the rule:
+//   - RegularPolygons and RegularPolygon commit an empty result (an empty list, an empty
+//     polygon) instead; a host-supplied `working` object is emptied.
+//   - ExportRibbon delivers masks band by band: a false result found in a later band comes after
+//     PutMask has been called for the earlier ones.
+// A record that cannot be handed back (see InOutArg) makes any export return false at once.
+//
+// Exceptions: allocation failure raises std::bad_alloc, and whatever a host callback throws
+// passes through; either leaves the export, and none of the eight calls `commit` on that path.
+// A working copy that the library made is freed; the target and the image are untouched. A
+// host-supplied `working` object may hold part of the work: UpdatePixelData leaves it with the
+// shape folded in wholly or not at all, CreatePixelData with whole shapes from the front of the
+// list folded in, RegularPolygon(s) partly written. ExportRibbon calls Free before the
+// exception leaves it; masks of the bands before stay delivered. A `commit` hook that throws
+// is covered under InOutArg.
+//
+// Threads: the library keeps no state between calls and starts no threads; hooks and callbacks
+// run synchronously on the calling thread and may call exports on other objects. Calls that
+// share no object written by either of them may run at the same time on different threads
+// (inputs that nobody writes may be shared). Calls that share a target, a `working` object,
+// pixel data or an image must be serialised by the host, and the host must not change an
+// object while a call reads or writes it.
+//
+// docs/robustness.md explains the checks, limits and failure paths at length.
 #ifndef PINTOVEL_PINTOVEL_H
 #define PINTOVEL_PINTOVEL_H
 
@@ -112,18 +135,20 @@ struct OwnerMap {
   int32_t height;
 };
 
-// The hand-back record. An export that changes an object of the host works on `working` and,
-// as its last act on every return path, calls `commit` once with the address of its own
-// by-value copy of this record.
-//
-// Host side of a call: set `target` to your object, `working` to null and `commit` to a hook
-// of yours that copies `*working` into `*target` with your own allocation and then calls
-// `release` with the same record address; `release` may hold anything, the library replaces
-// it with its own hook that frees the working copy. Alternatively pass a `working` object of
-// your own: the library then changes it in place, creates and releases nothing, and leaves
-// `release` alone. Hooks are declared with PINTOVEL_HOOK_CALL. A record without a `commit`, or
-// with neither `working` nor `target`, cannot be handed back: such a call returns false at once
-// and calls no hook. A commit hook must call `release` before anything in it can throw: the
+// The hand-back record. An export that changes an object of the host takes one by value and
+// hands the object back in three steps:
+//   1. Working object. With `working` null, the library sets `working` to a copy of `*target`
+//      that it allocates and sets `release` to its own hook that frees that copy (`release` may
+//      hold anything on entry). With `working` set by the host, the library uses that object
+//      as it is, creates and releases nothing, and leaves `release` alone.
+//   2. Work. The export changes `*working` only; it reads `*target` but never writes it.
+//   3. Hand-back. As its last act on every return path (false results included, exceptions
+//      not), the export calls `commit` exactly once with the address of its own by-value copy
+//      of the record. The host's `commit` copies `*working` into `*target` with the host's own
+//      allocation and then calls `release` with the same record address.
+// A record without a `commit`, or with neither `working` nor `target`, cannot be handed back:
+// the export returns false at once and calls no hook. Hooks are declared with
+// PINTOVEL_HOOK_CALL. A commit hook must call `release` before anything in it can throw: the
 // library cannot tell whether a throwing hook released the copy, so it leaves it alone.
 template <class T>
 struct InOutArg {
@@ -139,7 +164,7 @@ struct InOutArg {
 #endif
   T* target;     // the host's object; read (to copy it), never written by the library
   T* working;    // the object the callee works on; null on entry unless the host supplies one
-  Hook commit;   // called exactly once when the callee is done
+  Hook commit;   // called once in step 3
   Hook release;  // frees `working`; set by whoever created it
 };
 
@@ -161,8 +186,9 @@ class RibbonCanvas {
  public:
   virtual int32_t GetWidth() = 0;
   virtual int32_t GetHeight() = 0;
-  // `mask` holds (bottom - top) rows of `right` bytes; byte 255 - round(255 * weight) per pixel
-  // (0 = fully covered, 255 = not covered). Valid only during the call.
+  // `mask` holds (bottom - top) rows of `right` bytes; byte 255 - round(255 * weight) per pixel,
+  // weight being the share of the layer's id in the pixel's list, 0 without an entry (0 = fully
+  // covered, 255 = not covered). Valid only during the call.
   virtual void PutMask(const uint8_t* mask, int32_t layer, const RibbonRect* rect) = 0;
 
  protected:
@@ -171,7 +197,9 @@ class RibbonCanvas {
 
 class RibbonAllocator {
  public:
-  // Called once per export with the band size in bytes; must return a buffer of that size.
+  // Called once per export with the band size in bytes (rows per band * width; 0 for an image
+  // without pixels); must return a buffer of that size. A null result, also for size 0, makes
+  // ExportRibbon return false.
   virtual uint8_t* Allocate(int32_t size) = 0;
   // Called once with the buffer that Allocate returned, before the export returns.
   virtual void Free(uint8_t* buffer) = 0;
@@ -237,6 +265,10 @@ PINTOVEL_API bool PINTOVEL_CALL RegularPolygon(const BezierPath* path, double mi
 // each pixel's list as a painter's stack (shapes marked in `front` keep their shares, the shape
 // takes what they leave of its coverage, shapes behind lose what it covers). List p belongs to
 // cell p of the window, row-major.
+// Three thresholds change the result: a cell the outline covers less than 1e-9 of is left
+// alone; one covered more than 0.999999999 counts as covered fully (the entries of shapes
+// behind are removed, not scaled, and the shape's share is 1 - the front shares); and the
+// shape gets no new entry in a pixel whose front shares add up to at least 0.999999999.
 // False, changing nothing: `window` not finite, beyond the int32 range, or without exactly
 // data.width columns and at least data.height rows; a negative size or width * height beyond
 // int32; fewer than width * height lists; a vertex that is not finite or lies beyond 1e100; a
@@ -274,9 +306,9 @@ PINTOVEL_API bool PINTOVEL_CALL AllShapeDraw(const std::vector<FrontMask>* front
                                              const ColourTable* colours, int32_t width,
                                              int32_t height, uint8_t* image);
 
-// The fast road: every pixel goes to at most one shape, the last in list order covering at
-// least half of it unless its front mask marks the current owner; owned pixels receive all
-// four bytes of the owner's colour, the others stay as they were.
+// The fast road: every pixel goes to at most one shape, the last in list order whose exact
+// coverage of it is at least 0.5, unless that shape's front mask marks the current owner;
+// owned pixels receive all four bytes of the owner's colour, the others stay as they were.
 // False, image untouched: as AllShapeDraw, plus a negative id, or an id that owns a pixel
 // outside the colour table or outside the front mask of a later shape tested against it.
 PINTOVEL_API bool PINTOVEL_CALL AllShapeDraw_Quickly(const std::vector<FrontMask>* fronts,
@@ -285,17 +317,28 @@ PINTOVEL_API bool PINTOVEL_CALL AllShapeDraw_Quickly(const std::vector<FrontMask
                                                      const ColourTable* colours, int32_t width,
                                                      int32_t height, uint8_t* image);
 
-// Measures the shapes band by band (bands of whole rows, at most 1,000,000 pixels each) and
-// hands one inverted 8-bit mask per enabled id and band to host->canvas, with progress texts
-// "撇丝生成..." and "撇丝生成...NN.N%" and positions out of 100 to host->progress. The mask
-// buffer comes from host->allocator once and goes back to it before the call returns (also
-// when an exception leaves the call).
-// False right after GetWidth/GetHeight, with no further host call: a negative size, a width of
-// 0 with a height above 0, a width above 2^20 (1,048,576), width * height beyond int32, or an
-// outline coordinate that is not finite or beyond 1e100.
-// False at once, with nothing written or freed, when Allocate returns null. False after Free,
-// with the masks of earlier bands delivered, when a band's measurement meets an id outside a
-// front mask that it is tested against.
+// Flattens the outlines (pixel coordinates, tolerance 0.1 pixel), folds the shapes in list order
+// into weight lists band by band as CreatePixelData does (window = the band, same thresholds) and
+// hands one inverted 8-bit mask per enabled id and band to host->canvas. Bands are whole rows: one
+// band when the image has at most 1,000,000 pixels, else 1,000,000 / width rows (rounded down), and
+// one row when the width exceeds 1,000,000 (a band of up to 2^20 pixels); the last band holds
+// the rows that are left.
+// Host calls, in this order, when the call gets that far (see the false results below):
+//   1. canvas->GetWidth, canvas->GetHeight;
+//   2. allocator->Allocate(band size);
+//   3. progress->SetText("撇丝生成..."), progress->SetPosition(0, 100);
+//   4. per band, from the top: canvas->PutMask once for every enabled id in ascending id order
+//      (also an id that no shape carries: its mask is all 255), then
+//      progress->SetText("撇丝生成...NN.N%") and progress->SetPosition(NN, 100), where NN.N is
+//      the share of rows done with one decimal and NN its whole part;
+//   5. allocator->Free(buffer), also when an exception leaves the call.
+// False with no host call at all: a null argument or host object. False in step 1, with no
+// further host call: a negative size, a width of 0 with a height above 0, a width above 2^20
+// (1,048,576), width * height beyond int32, or an outline coordinate that is not finite or
+// beyond 1e100.
+// False in step 2, with nothing written or freed, when Allocate returns null.
+// False in step 4, after Free and with the masks of earlier bands delivered, when a band's
+// measurement meets an id outside a front mask that it is tested against.
 PINTOVEL_API bool PINTOVEL_CALL ExportRibbon(RibbonHost* host,
                                              const std::vector<RibbonShape>* shapes,
                                              const LayerTable* layers);
