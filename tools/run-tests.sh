@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # Builds the library and runs the whole test suite: the native build, then the same suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the 32-bit x86 builds: pintovel.dll for
-# Windows (cross-compiled with MinGW-w64, its tests run under Wine) and 32-bit Linux (-m32).
+# Windows (cross-compiled with MinGW-w64, its tests run under Wine) and 32-bit Linux (-m32,
+# SSE2 arithmetic like the DLL), then a smoke run of the benchmark.
+#
+# Some kernels of this machine kind refuse to run 32-bit x86 programs at all ("Exec format
+# error"), and Wine's 32-bit part with them. There the DLL is still built and its host-side
+# checks (export table, runtime DLLs, install tree, consumer build) run, its tests under Wine
+# are skipped with a notice, and the 32-bit Linux suite runs under qemu-i386's user-mode
+# emulation instead (IEEE double arithmetic, so the same bytes are expected).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +19,7 @@ cd "$(dirname "$0")/.."
 # here when run as root, else named and stopped on.
 ./tools/ensure-packages.sh cmake ninja-build g++ clang libclang-rt-14-dev g++-multilib \
   g++-mingw-w64-i686-posix wine wine32:i386 libgtest-dev libbenchmark-dev libxml2-dev \
-  libpng-dev pkg-config libfreetype-dev libcairo2-dev fonts-dejavu-core
+  libpng-dev pkg-config libfreetype-dev libcairo2-dev fonts-dejavu-core qemu-user
 
 # The Wine server of the Windows tests stays up for a minute after its last program; stop it
 # when this script ends, however it ends.
@@ -31,10 +38,28 @@ cmake --preset sanitize
 cmake --build --preset sanitize
 ctest --preset sanitize -j2
 
+# Whether this machine runs 32-bit x86 programs natively.
+runs_32bit_programs() {
+  mkdir -p build/probe-i686
+  printf 'int main(void) { return 0; }\n' >build/probe-i686/probe.c
+  gcc -m32 build/probe-i686/probe.c -o build/probe-i686/probe && build/probe-i686/probe
+} 2>/dev/null
+
 cmake --preset windows-i686
 cmake --build --preset windows-i686
-ctest --preset windows-i686 -j2
-
-cmake --preset linux-i686
-cmake --build --preset linux-i686
-ctest --preset linux-i686 -j2
+if runs_32bit_programs; then
+  ctest --preset windows-i686 -j2
+  cmake --preset linux-i686
+  cmake --build --preset linux-i686
+  ctest --preset linux-i686 -j2
+else
+  echo "*** This machine cannot run 32-bit x86 programs (Exec format error): the tests of"
+  echo "*** pintovel.dll under Wine are SKIPPED; only its host-side checks run. The 32-bit"
+  echo "*** Linux suite runs under qemu-i386 user-mode emulation."
+  ctest --preset windows-i686 -j2 \
+    -R '^windows[.](install_tree|export_table|runtime_dlls|consumer_build)$'
+  cmake --preset linux-i686 -DCMAKE_CROSSCOMPILING_EMULATOR=qemu-i386
+  cmake --build --preset linux-i686
+  # The consumer test runs the programs it builds directly, without the emulator.
+  ctest --preset linux-i686 -j2 -E '^installed_package_consumer$'
+fi
