@@ -133,14 +133,14 @@ DoubleDouble FastTwoSum(double a, double b) {
 
 // Dekker's split: a = hi + lo with hi and lo of at most 26 significant bits each, so that
 // products of halves are exact.
-DoubleDouble Split(double a) {
+inline DoubleDouble Split(double a) {
   const double c = 134217729.0 * a;  // 2^27 + 1
   const double hi = c - (c - a);
   return DoubleDouble{hi, a - hi};
 }
 
 // a * b = p + e exactly (barring underflow).
-DoubleDouble TwoProduct(double a, double b) {
+inline DoubleDouble TwoProduct(double a, double b) {
   const double p = a * b;
   const DoubleDouble x = Split(a);
   const DoubleDouble y = Split(b);
