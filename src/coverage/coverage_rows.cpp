@@ -133,14 +133,14 @@ DoubleDouble FastTwoSum(double a, double b) {
 
 // Dekker's split: a = hi + lo with hi and lo of at most 26 significant bits each, so that
 // products of halves are exact.
-DoubleDouble Split(double a) {
+inline DoubleDouble Split(double a) {
   const double c = 134217729.0 * a;  // 2^27 + 1
   const double hi = c - (c - a);
   return DoubleDouble{hi, a - hi};
 }
 
 // a * b = p + e exactly (barring underflow).
-DoubleDouble TwoProduct(double a, double b) {
+inline DoubleDouble TwoProduct(double a, double b) {
   const double p = a * b;
   const DoubleDouble x = Split(a);
   const DoubleDouble y = Split(b);
@@ -544,6 +544,94 @@ int32_t StartBand(const CoverageEdge& edge, int32_t rowBegin, int32_t bandRows) 
   return (std::max(edge.topRow, rowBegin) - rowBegin) / bandRows;
 }
 
+// Groups the edges by the band they start in: the indices of band b's edges are
+// byBand[starts[b]] .. byBand[starts[b + 1] - 1], in polygon order (a stable counting sort).
+void GroupByStartBand(const std::vector<CoverageEdge>& edges, int32_t rowBegin, int32_t bandRows,
+                      int32_t bandCount, std::vector<uint32_t>& starts,
+                      std::vector<uint32_t>& byBand) {
+  // Counts, then their running sums (the end of each band's group), then each edge placed from
+  // the back so that the groups keep polygon order and `starts` ends up at their beginnings.
+  starts.assign(static_cast<size_t>(bandCount) + 1, 0);
+  for (const CoverageEdge& edge : edges) {
+    ++starts[static_cast<size_t>(StartBand(edge, rowBegin, bandRows))];
+  }
+  for (size_t b = 1; b < starts.size(); ++b) {
+    starts[b] += starts[b - 1];
+  }
+  byBand.resize(edges.size());
+  for (size_t e = edges.size(); e-- > 0;) {
+    byBand[--starts[static_cast<size_t>(StartBand(edges[e], rowBegin, bandRows))]] =
+        static_cast<uint32_t>(e);
+  }
+}
+
+// One call's work: rows rowBegin .. rowEnd - 1, accumulator columns from `leftColumn` on
+// (emitted up to leftColumn + emitEnd - 1), in bands of bandRows rows.
+struct Measurement {
+  const Polygon& polygon;
+  const std::vector<CoverageVertex>& vertices;  // the polygon's vertices, placed
+  int32_t rowBegin;
+  int32_t rowEnd;
+  int32_t leftColumn;
+  int32_t emitEnd;
+  int32_t bandRows;
+  Band band;
+  CoverageSpan* spans;  // room for one row's spans
+  CoverageRowSink& sink;
+};
+
+// The polygon's edge from vertex i to the next, or false when it is horizontal or has no height
+// in the measured rows.
+bool MeasuredEdge(const Measurement& m, size_t i, CoverageEdge& edge) {
+  const size_t j = i + 1 == m.polygon.size() ? 0 : i + 1;
+  return MakeEdge(m.polygon[i], m.polygon[j], m.vertices[i], m.vertices[j], edge) &&
+         edge.lastRow >= m.rowBegin && edge.topRow < m.rowEnd;
+}
+
+// All rows in one band: each edge goes into the cells as soon as it is made, in polygon order
+// as in MeasureInBands, so the two give the same bits.
+void MeasureInOneBand(const Measurement& m) {
+  for (size_t i = 0; i < m.polygon.size(); ++i) {
+    CoverageEdge edge;
+    if (MeasuredEdge(m, i, edge)) {
+      AddEdgeToBand(edge, m.rowBegin, m.rowEnd, m.band);
+    }
+  }
+  SweepBand(m.band, m.rowBegin, m.rowEnd, m.emitEnd, m.leftColumn, m.spans, m.sink);
+}
+
+// Band after band, each with the edges that reach it, in polygon order: those carried over
+// from the bands above merged with those starting in it.
+void MeasureInBands(const Measurement& m, std::vector<CoverageEdge>& edges,
+                    std::vector<uint32_t>& starts, std::vector<uint32_t>& byBand,
+                    std::vector<uint32_t>& active, std::vector<uint32_t>& current) {
+  edges.clear();
+  for (size_t i = 0; i < m.polygon.size(); ++i) {
+    edges.emplace_back();
+    if (!MeasuredEdge(m, i, edges.back())) {
+      edges.pop_back();
+    }
+  }
+  const int32_t bandCount = (m.rowEnd - m.rowBegin + m.bandRows - 1) / m.bandRows;
+  GroupByStartBand(edges, m.rowBegin, m.bandRows, bandCount, starts, byBand);
+  active.clear();
+  for (int32_t b = 0; b < bandCount; ++b) {
+    const int32_t bandTop = m.rowBegin + b * m.bandRows;
+    const int32_t bandEnd = std::min(bandTop + m.bandRows, m.rowEnd);
+    current.clear();
+    std::merge(active.begin(), active.end(), byBand.begin() + starts[static_cast<size_t>(b)],
+               byBand.begin() + starts[static_cast<size_t>(b) + 1], std::back_inserter(current));
+    active.clear();
+    for (uint32_t e : current) {
+      AddEdgeToBand(edges[e], bandTop, bandEnd, m.band);
+      if (edges[e].lastRow >= bandEnd) {
+        active.push_back(e);
+      }
+    }
+    SweepBand(m.band, bandTop, bandEnd, m.emitEnd, m.leftColumn, m.spans, m.sink);
+  }
+}
+
 }  // namespace
 
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
@@ -564,8 +652,8 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   }
   const int32_t width = emitEnd + 1;
   const int32_t words = (width + 63) / 64;
-
   const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
+
   GrowZeroed(scratch.cells, static_cast<size_t>(bandRows) * static_cast<size_t>(width));
   GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
   GrowZeroed(scratch.spans, 2 * static_cast<size_t>(emitEnd) + 1);
@@ -573,81 +661,27 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
     std::fill(scratch.cells.begin(), scratch.cells.end(), CoverageCell{0.0, 0.0});
     std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
   }
-  scratch.dirty = true;
-  const Band band{scratch.cells.data(), scratch.touched.data(), width, words};
-  const int32_t leftColumn = static_cast<int32_t>(left);
-  const size_t n = polygon.size();
-  std::vector<CoverageVertex>& vertices = scratch.vertices;
-  vertices.resize(n);
-  for (size_t i = 0; i < n; ++i) {
-    vertices[i] = VertexOf(polygon[i], left);
+  scratch.vertices.resize(polygon.size());
+  for (size_t i = 0; i < polygon.size(); ++i) {
+    scratch.vertices[i] = VertexOf(polygon[i], left);
   }
 
+  const Measurement m{polygon,
+                      scratch.vertices,
+                      rowBegin,
+                      rowEnd,
+                      static_cast<int32_t>(left),
+                      emitEnd,
+                      bandRows,
+                      Band{scratch.cells.data(), scratch.touched.data(), width, words},
+                      scratch.spans.data(),
+                      sink};
+  scratch.dirty = true;  // until every band has been swept
   if (rowEnd - rowBegin <= bandRows) {
-    // One band: each edge goes into the cells as soon as it is made, in polygon order as in the
-    // banded road below, so the two give the same bits.
-    for (size_t i = 0; i < n; ++i) {
-      const size_t j = i + 1 == n ? 0 : i + 1;
-      CoverageEdge edge;
-      if (MakeEdge(polygon[i], polygon[j], vertices[i], vertices[j], edge) &&
-          edge.lastRow >= rowBegin && edge.topRow < rowEnd) {
-        AddEdgeToBand(edge, rowBegin, rowEnd, band);
-      }
-    }
-    SweepBand(band, rowBegin, rowEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
-    scratch.dirty = false;
-    return;
-  }
-
-  std::vector<CoverageEdge>& edges = scratch.edges;
-  edges.clear();
-  for (size_t i = 0; i < n; ++i) {
-    const size_t j = i + 1 == n ? 0 : i + 1;
-    edges.emplace_back();
-    if (!MakeEdge(polygon[i], polygon[j], vertices[i], vertices[j], edges.back()) ||
-        edges.back().lastRow < rowBegin || edges.back().topRow >= rowEnd) {
-      edges.pop_back();
-    }
-  }
-  // Edges by the band they start in (a stable counting sort, so each band's list stays in
-  // polygon order); a band's edges are those starting in it merged with those carried over from
-  // the bands above, again in polygon order.
-  const int32_t bandCount = (rowEnd - rowBegin + bandRows - 1) / bandRows;
-  std::vector<uint32_t>& starts = scratch.bandStarts;
-  starts.assign(static_cast<size_t>(bandCount) + 1, 0);
-  for (const CoverageEdge& edge : edges) {
-    ++starts[static_cast<size_t>(StartBand(edge, rowBegin, bandRows)) + 1];
-  }
-  for (size_t b = 1; b < starts.size(); ++b) {
-    starts[b] += starts[b - 1];
-  }
-  std::vector<uint32_t>& byBand = scratch.byBand;
-  byBand.resize(edges.size());
-  {
-    std::vector<uint32_t>& fill = scratch.active;
-    fill.assign(starts.begin(), starts.end() - 1);
-    for (uint32_t e = 0; e < edges.size(); ++e) {
-      byBand[fill[static_cast<size_t>(StartBand(edges[e], rowBegin, bandRows))]++] = e;
-    }
-  }
-  std::vector<uint32_t>& active = scratch.active;
-  std::vector<uint32_t>& current = scratch.current;
-  active.clear();
-  for (int32_t b = 0; b < bandCount; ++b) {
-    const int32_t bandTop = rowBegin + b * bandRows;
-    const int32_t bandEnd = std::min(bandTop + bandRows, rowEnd);
-    current.clear();
-    std::merge(active.begin(), active.end(), byBand.begin() + starts[static_cast<size_t>(b)],
-               byBand.begin() + starts[static_cast<size_t>(b) + 1], std::back_inserter(current));
-    active.clear();
-    for (uint32_t e : current) {
-      const CoverageEdge& edge = edges[e];
-      AddEdgeToBand(edge, bandTop, bandEnd, band);
-      if (edge.lastRow >= bandEnd) {
-        active.push_back(e);
-      }
-    }
-    SweepBand(band, bandTop, bandEnd, emitEnd, leftColumn, scratch.spans.data(), sink);
+    MeasureInOneBand(m);
+  } else {
+    MeasureInBands(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
+                   scratch.current);
   }
   scratch.dirty = false;
 }

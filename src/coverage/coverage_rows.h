@@ -63,7 +63,7 @@ class CoverageScratch {
   std::vector<uint32_t> bandStarts;  // per band, where its edges begin in byBand
   std::vector<uint32_t> byBand;      // edge indices grouped by the band they start in
   std::vector<uint32_t> active;      // edges reaching the current band, in polygon order
-  std::vector<uint32_t> current;
+  std::vector<uint32_t> current;     // the edges of the band being measured
   std::vector<CoverageCell> cells;
   std::vector<uint64_t> touched;
   std::vector<CoverageSpan> spans;

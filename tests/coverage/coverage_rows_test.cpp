@@ -1,5 +1,7 @@
 // Tests of the row kernel: the shared example, oracle and property suites through its dense
-// helper, and the promise that a row's values do not depend on which rows are measured.
+// helper, polygons large enough to be measured in several bands against the oracle, the form of
+// the spans, the promise that a row's values do not depend on which rows are measured, and
+// working memory that stays usable after a sink throws.
 #include "coverage/coverage_rows.h"
 
 #include <gtest/gtest.h>
