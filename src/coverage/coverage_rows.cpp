@@ -44,11 +44,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <vector>
-
-#include "coverage/coverage_kernel.h"  // WindowCells
 
 #ifdef __clang__
 // Keep a * b + c as two roundings: the compensated arithmetic below relies on it.
@@ -684,6 +683,15 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
                    scratch.current);
   }
   scratch.dirty = false;
+}
+
+CellRange WindowCells(const Bounds& window) {
+  const double left = std::floor(window.minX);
+  const double top = std::floor(window.minY);
+  // The differences are taken in double, where they are exact, before narrowing.
+  return CellRange{static_cast<int32_t>(left), static_cast<int32_t>(top),
+                   static_cast<int32_t>(std::ceil(window.maxX) - left),
+                   static_cast<int32_t>(std::ceil(window.maxY) - top)};
 }
 
 void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageScratch& scratch,

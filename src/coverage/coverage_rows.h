@@ -80,10 +80,15 @@ class CoverageScratch {
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                          int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
 
-// Fills `grid` with the coverage of every cell of `window`, laid out as ComputeCoverage does:
-// origin and size are the window's cells (WindowCells), previous contents are discarded, and
-// input outside ComputeCoverage's preconditions gives an all-zero grid (an assertion in debug
-// builds).
+// The cells of a window: columns floor(minX) .. ceil(maxX) - 1, rows floor(minY) ..
+// ceil(maxY) - 1. The caller ensures the floors and ceilings fit in int32.
+CellRange WindowCells(const Bounds& window);
+
+// Fills `grid` with the coverage of every cell of `window` (the dense form, for tests and
+// simple callers): origin and size are the window's cells (WindowCells), previous contents are
+// discarded. Requires at least one vertex, every vertex in the closed rectangle of the window's
+// cells, and at least one row and one column; other input gives an all-zero grid (an assertion
+// in debug builds).
 void MeasureCoverageGrid(const Bounds& window, const Polygon& polygon, CoverageGrid& grid);
 
 // The same with caller-owned working memory.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "coverage/coverage_kernel.h"
+#include "coverage/coverage_rows.h"
 #include "support/failure.h"
 
 namespace pintovel {

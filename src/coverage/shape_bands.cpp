@@ -39,7 +39,7 @@ int32_t ShapeBands::BottomOf(size_t band) const {
 
 int32_t FoldBandRows(int32_t width, int32_t height, size_t shapes) {
   if (shapes <= 1 || width <= 0) return std::max(height, 1);
-  return std::clamp((int32_t{1} << 16) / width, 8, std::max(height, 8));
+  return std::clamp((int32_t{1} << 14) / width, 8, std::max(height, 8));
 }
 
 }  // namespace pintovel

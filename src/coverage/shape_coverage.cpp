@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "clip/polygon_split.h"
-#include "coverage/coverage_kernel.h"
+#include "coverage/coverage_rows.h"
 
 namespace pintovel {
 

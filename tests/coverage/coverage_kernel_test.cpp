@@ -2,7 +2,7 @@
 // cell by cell against the clipping oracle of tests/support. The example, oracle and property
 // suites are written against the fixtures of support/coverage_cases.h and run for every dense
 // coverage function that instantiates them (the row kernel's in coverage_rows_test.cpp).
-#include "coverage/coverage_kernel.h"
+#include "support/reference_kernel.h"
 
 #include <gtest/gtest.h>
 

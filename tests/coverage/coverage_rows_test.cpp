@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "coverage/coverage_kernel.h"
+#include "coverage/coverage_rows.h"
 #include "support/coverage_cases.h"
 #include "support/random_polygons.h"
 

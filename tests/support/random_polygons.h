@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "coverage/coverage_grid.h"
-#include "coverage/coverage_kernel.h"
+#include "coverage/coverage_rows.h"
 
 namespace pintovel {
 namespace testing {

@@ -38,7 +38,7 @@
 // double the product slope * distance carries an error of about 1e-16 times the edge's height,
 // which reaches 1e-12 per cell for edges some thousands of pixels tall. Where long double is
 // only a double the kernel still works, with that edge-height-proportional error.
-#include "coverage/coverage_kernel.h"
+#include "support/reference_kernel.h"
 
 #include <algorithm>
 #include <cassert>
@@ -451,15 +451,6 @@ bool VerticesInCells(const Polygon& polygon, const CellRange& cells) {
 }
 
 }  // namespace
-
-CellRange WindowCells(const Bounds& window) {
-  const double left = std::floor(window.minX);
-  const double top = std::floor(window.minY);
-  // The differences are taken in double, where they are exact, before narrowing.
-  return CellRange{static_cast<int32_t>(left), static_cast<int32_t>(top),
-                   static_cast<int32_t>(std::ceil(window.maxX) - left),
-                   static_cast<int32_t>(std::ceil(window.maxY) - top)};
-}
 
 void ComputeCoverage(const Bounds& window, const Polygon& polygon, CoverageGrid& grid) {
   const CellRange cells = WindowCells(window);

@@ -1,18 +1,18 @@
-// The exact coverage kernel: for one closed polygon and a rectangle of pixel cells, the
+// The library's first exact coverage kernel, kept as the slow reference for the row kernel
+// (coverage/coverage_rows.h): for one closed polygon and a rectangle of pixel cells, the
 // integral over every cell of the polygon's winding number (clockwise on screen, y down,
-// counts +1). Nothing is sampled; values come from integrals along the edges.
-#ifndef PINTOVEL_COVERAGE_COVERAGE_KERNEL_H
-#define PINTOVEL_COVERAGE_COVERAGE_KERNEL_H
+// counts +1), computed column by column into a dense grid. Nothing is sampled; values come
+// from integrals along the edges. It walks columns with strided writes and interpolates in
+// long double, which is why the library no longer uses it.
+#ifndef PINTOVEL_TESTS_SUPPORT_REFERENCE_KERNEL_H
+#define PINTOVEL_TESTS_SUPPORT_REFERENCE_KERNEL_H
 
 #include <pintovel/pintovel.h>
 
 #include "coverage/coverage_grid.h"
+#include "coverage/coverage_rows.h"  // WindowCells
 
 namespace pintovel {
-
-// The cells of a window: columns floor(minX) .. ceil(maxX) - 1, rows floor(minY) ..
-// ceil(maxY) - 1. The caller ensures the floors and ceilings fit in int32.
-CellRange WindowCells(const Bounds& window);
 
 // Fills `grid` with the coverage of every cell of `window`: sets its origin and size to the
 // window's cells and replaces its values (any previous contents are discarded).
@@ -35,4 +35,4 @@ void ComputeCoverageInCells(const CellRange& cells, bool windowIsSingleColumn,
 
 }  // namespace pintovel
 
-#endif  // PINTOVEL_COVERAGE_COVERAGE_KERNEL_H
+#endif  // PINTOVEL_TESTS_SUPPORT_REFERENCE_KERNEL_H
