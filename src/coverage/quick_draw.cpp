@@ -7,6 +7,7 @@
 #include "coverage/shape_coverage.h"
 #include "coverage/stacking_fold.h"
 #include "support/failure.h"
+#include "support/pixel_fill.h"
 
 namespace pintovel {
 
@@ -85,10 +86,9 @@ class OwnerRows {
       uint8_t* row = image + 4 * y * static_cast<size_t>(width_);
       for (size_t k = 0; k < runs.size(); ++k) {
         if (runs[k].owner == kNoOwner) continue;
-        const uint32_t colour = colours[static_cast<size_t>(runs[k].owner)];
-        for (int32_t x = runs[k].x0; x < RunEndOf(runs, k, width_); ++x) {
-          std::memcpy(row + 4 * static_cast<size_t>(x), &colour, sizeof colour);
-        }
+        FillPixels(row + 4 * static_cast<size_t>(runs[k].x0),
+                   static_cast<size_t>(RunEndOf(runs, k, width_) - runs[k].x0),
+                   colours[static_cast<size_t>(runs[k].owner)]);
       }
     }
   }

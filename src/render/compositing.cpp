@@ -1,15 +1,11 @@
 #include "render/compositing.h"
 
 #include "support/failure.h"
+#include "support/pixel_fill.h"
 
 namespace pintovel {
 
 namespace {
-
-// Pixels of an empty list keep bytes 0 to 2: t = 0 + 1 * old + 0.5 truncates to old.
-void ClearFourthBytes(uint8_t* pixels, size_t count) {
-  for (size_t i = 0; i < count; ++i) pixels[4 * i + 3] = 0;
-}
 
 // A list whose weights leave exactly nothing of the old colour (remain is +0 or -0) gives
 // every pixel the same bytes: remain * old is a zero and s + 0 is s.
@@ -18,7 +14,7 @@ void FillRun(uint8_t* pixels, size_t count, const ListBlend& b) {
   BlendPixel(first, b);
   uint32_t value;
   std::memcpy(&value, first, sizeof value);
-  for (size_t i = 0; i < count; ++i) std::memcpy(pixels + 4 * i, &value, sizeof value);
+  FillPixels(pixels, count, value);
 }
 
 }  // namespace
@@ -60,6 +56,7 @@ void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& 
       uint8_t* pixels = row + 4 * static_cast<size_t>(runs[k].x0);
       const size_t count = static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0);
       if (runs[k].count == 0) {
+        // An empty list keeps bytes 0 to 2: t = 0 + 1 * old + 0.5 truncates to old.
         ClearFourthBytes(pixels, count);
         continue;
       }

@@ -1,0 +1,37 @@
+// Writing runs of 32-bit pixels, for the roads that know a whole run's result at once.
+#ifndef PINTOVEL_SUPPORT_PIXEL_FILL_H
+#define PINTOVEL_SUPPORT_PIXEL_FILL_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace pintovel {
+
+// Sets `count` pixels from `pixels` on to `value` (its bytes in memory order), by doubling
+// copies of what is already written, so long runs go at the speed of memcpy.
+inline void FillPixels(uint8_t* pixels, size_t count, uint32_t value) {
+  if (count == 0) return;
+  std::memcpy(pixels, &value, sizeof value);
+  for (size_t done = 1; done < count;) {
+    const size_t n = std::min(done, count - done);
+    std::memcpy(pixels + 4 * done, pixels, 4 * n);
+    done += n;
+  }
+}
+
+// Sets byte 3 of `count` pixels to 0 and leaves bytes 0 to 2 as they are.
+inline void ClearFourthBytes(uint8_t* pixels, size_t count) {
+  // Byte 3 of a pixel is the high byte of its little-endian 32-bit value.
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t value;
+    std::memcpy(&value, pixels + 4 * i, sizeof value);
+    value &= 0x00FFFFFFu;
+    std::memcpy(pixels + 4 * i, &value, sizeof value);
+  }
+}
+
+}  // namespace pintovel
+
+#endif  // PINTOVEL_SUPPORT_PIXEL_FILL_H
