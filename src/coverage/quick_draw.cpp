@@ -16,7 +16,7 @@ namespace {
 constexpr int32_t kNoOwner = -1;
 
 // Pixels x0 .. (next run's x0) - 1 of a row, all owned by `owner` (kNoOwner, or any negative
-// value, for none).
+// value, for none). A row without runs has no owner yet.
 struct OwnerRun {
   int32_t x0;
   int32_t owner;
@@ -29,12 +29,13 @@ bool IsClaimed(const CoverageSpan& span) {
 class OwnerRows {
  public:
   OwnerRows(int32_t width, int32_t height)
-      : width_(width), rows_(static_cast<size_t>(height), std::vector<OwnerRun>{{0, kNoOwner}}) {}
+      : width_(width), rows_(static_cast<size_t>(height)) {}
 
   // Whether every owner of a pixel the shape claims can be tested against its mask.
   bool OwnersFitMask(const ShapeRows& shape, const FrontMask& front) const {
     for (const MeasuredRow& row : shape.rows) {
       const std::vector<OwnerRun>& runs = rows_[static_cast<size_t>(row.y)];
+      if (runs.empty()) continue;  // no owners yet
       const CoverageSpan* spans = shape.SpansOf(row);
       for (uint32_t i = 0; i < row.count; ++i) {
         if (!IsClaimed(spans[i])) continue;
@@ -51,8 +52,10 @@ class OwnerRows {
   // Requires: OwnersFitMask(shape, front).
   void Claim(const ShapeRows& shape, const FrontMask& front, int32_t id) {
     for (const MeasuredRow& row : shape.rows) {
+      std::vector<OwnerRun>& runs = rows_[static_cast<size_t>(row.y)];
+      if (runs.empty()) runs.push_back(OwnerRun{0, kNoOwner});
       RewriteRunsUnderSpans(
-          rows_[static_cast<size_t>(row.y)], width_, shape.SpansOf(row), row.count, pieces_,
+          runs, width_, shape.SpansOf(row), row.count, pieces_,
           [&](int32_t x0, const OwnerRun& old, const CoverageSpan* span) {
             int32_t owner = old.owner;
             // Any negative owner counts as none; an owner in front keeps its pixels.

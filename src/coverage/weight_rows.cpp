@@ -117,8 +117,7 @@ void WeightRows::Reset(int32_t width, int32_t firstRow, int32_t rows) {
   firstRow_ = firstRow;
   rows_.resize(static_cast<size_t>(rows));
   for (WeightRow& row : rows_) {
-    row.runs.clear();
-    row.runs.push_back(WeightRun{0, 0, 0});
+    row.runs.clear();  // no runs yet: one empty list over the whole row
     row.entries.clear();
     row.compactAt = kMinCompactedEntries;
   }
@@ -127,6 +126,7 @@ void WeightRows::Reset(int32_t width, int32_t firstRow, int32_t rows) {
 bool WeightRows::ListsFitMask(const ShapeRows& shape, const FrontMask& front) const {
   for (const MeasuredRow& measured : shape.rows) {
     const WeightRow& row = Row(measured.y);
+    if (row.runs.empty()) continue;  // only empty lists
     const CoverageSpan* spans = shape.SpansOf(measured);
     for (uint32_t i = 0; i < measured.count; ++i) {
       if (!IsFoldedCoverage(spans[i].value)) continue;
@@ -163,6 +163,7 @@ bool WeightRows::IdsBelow(size_t size) const {
 
 void WeightRows::FoldRow(WeightRow& row, const CoverageSpan* spans, size_t count,
                          const FrontMask& front, int32_t id) {
+  if (row.runs.empty()) row.runs.push_back(WeightRun{0, 0, 0});
   RewriteRunsUnderSpans(
       row.runs, width_, spans, count, pieces_,
       [&](int32_t x0, const WeightRun& old, const CoverageSpan* span) {

@@ -31,7 +31,7 @@ struct WeightRun {
 // list. Lists no run refers to any more are dropped when the row is compacted. Each row keeps
 // its own lists so that folding a row stays within a few cache lines.
 struct WeightRow {
-  std::vector<WeightRun> runs;
+  std::vector<WeightRun> runs;  // none until a shape reaches the row: one empty list
   std::vector<PixelWeight> entries;
   size_t compactAt = 0;  // entries.size() at which the row is compacted next
 
@@ -67,7 +67,8 @@ class WeightRows {
   int32_t rowCount() const {
     return static_cast<int32_t>(rows_.size());
   }
-  // Row y (counted like Reset's rows); its runs are in increasing x, the first starts at 0.
+  // Row y (counted like Reset's rows); its runs are in increasing x, the first starts at 0, or
+  // there are none while every pixel of the row holds the empty list.
   const WeightRow& Row(int32_t y) const {
     return rows_[static_cast<size_t>(y - firstRow_)];
   }

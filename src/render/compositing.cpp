@@ -52,6 +52,7 @@ void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& 
     uint8_t* row = image + 4 * static_cast<size_t>(y) * width;
     const WeightRow& weightRow = rows.Row(y);
     const std::vector<WeightRun>& runs = weightRow.runs;
+    if (runs.empty()) ClearFourthBytes(row, width);
     for (size_t k = 0; k < runs.size(); ++k) {
       uint8_t* pixels = row + 4 * static_cast<size_t>(runs[k].x0);
       const size_t count = static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0);

@@ -82,6 +82,7 @@ void WriteMask(const WeightRows& rows, int32_t id, uint8_t* mask) {
     uint8_t* row = mask + static_cast<size_t>(y - rows.firstRow()) * width;
     const WeightRow& weightRow = rows.Row(y);
     const std::vector<WeightRun>& runs = weightRow.runs;
+    if (runs.empty()) std::memset(row, 255, width);
     for (size_t k = 0; k < runs.size(); ++k) {
       uint8_t byte = 255;
       const PixelWeight* entries = weightRow.EntriesOf(runs[k]);

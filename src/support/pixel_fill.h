@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pintovel {
 
 // Sets `count` pixels from `pixels` on to `value` (its bytes in memory order), by doubling
@@ -23,8 +27,17 @@ inline void FillPixels(uint8_t* pixels, size_t count, uint32_t value) {
 
 // Sets byte 3 of `count` pixels to 0 and leaves bytes 0 to 2 as they are.
 inline void ClearFourthBytes(uint8_t* pixels, size_t count) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Four pixels at a time; a bitwise mask gives the same bytes as the loop below.
+  const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+  for (; i + 4 <= count; i += 4) {
+    __m128i* at = reinterpret_cast<__m128i*>(pixels + 4 * i);
+    _mm_storeu_si128(at, _mm_and_si128(_mm_loadu_si128(at), keep));
+  }
+#endif
   // Byte 3 of a pixel is the high byte of its little-endian 32-bit value.
-  for (size_t i = 0; i < count; ++i) {
+  for (; i < count; ++i) {
     uint32_t value;
     std::memcpy(&value, pixels + 4 * i, sizeof value);
     value &= 0x00FFFFFFu;
