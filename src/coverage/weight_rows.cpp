@@ -58,30 +58,83 @@ bool SameList(const WeightRow& row, const WeightRun& a, const WeightRun& b) {
   return true;
 }
 
+// Lists of up to this many entries are folded on the stack.
+constexpr uint32_t kShortList = 8;
+
+// A short list being folded: room for kShortList entries and the one a fold may append.
+class ShortList {
+ public:
+  size_t size() const {
+    return count_;
+  }
+  PixelWeight& operator[](size_t j) {
+    return items_[j];
+  }
+  void push_back(const PixelWeight& entry) {
+    items_[count_++] = entry;
+  }
+  void resize(size_t n) {
+    count_ = n;
+  }
+
+ private:
+  PixelWeight items_[kShortList + 1];
+  size_t count_ = 0;
+};
+
+bool SameEntries(const WeightRow& row, const WeightRun& run, ShortList& list) {
+  if (run.count != list.size()) return false;
+  const PixelWeight* entries = row.EntriesOf(run);
+  for (uint32_t j = 0; j < run.count; ++j) {
+    if (!SameEntry(entries[j], list[j])) return false;
+  }
+  return true;
+}
+
+// Room for `needed` entries, growing geometrically; lists are addressed by 32-bit positions.
+void ReserveEntries(std::vector<PixelWeight>& entries, size_t needed) {
+  if (needed > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+  if (needed > entries.capacity()) entries.reserve(std::max(needed, 2 * entries.capacity()));
+}
+
+// Folds a long list as a copy at the end of the row's store; `piece` then refers to it.
+void FoldInStore(WeightRow& row, WeightRun& piece, const FrontMask& front, int32_t id, double cov) {
+  std::vector<PixelWeight>& entries = row.entries;
+  const size_t first = entries.size();
+  ReserveEntries(entries, first + piece.count + 1);  // the fold appends at most one entry
+  // No reallocation from here on, so copying from the store into itself is safe.
+  for (uint32_t j = 0; j < piece.count; ++j) entries.push_back(entries[piece.first + j]);
+  TailList list(entries, first);
+  FoldCoverage(list, front, id, cov);
+  piece.first = static_cast<uint32_t>(first);
+  piece.count = static_cast<uint32_t>(entries.size() - first);
+}
+
 // Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
 // `old` and, when `folded`, receive coverage `cov`. A piece whose list equals the previous
 // piece's joins it.
 void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, const WeightRun& old,
                  bool folded, double cov, const FrontMask& front, int32_t id) {
   WeightRun piece{x0, old.first, old.count};
-  std::vector<PixelWeight>& entries = row.entries;
-  if (folded) {
-    const size_t first = entries.size();
-    const size_t needed = first + old.count + 1;  // the fold appends at most one entry
-    if (needed > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-    if (needed > entries.capacity()) entries.reserve(std::max(needed, 2 * entries.capacity()));
-    // No reallocation from here on, so copying from the store into itself is safe.
-    for (uint32_t j = 0; j < old.count; ++j) entries.push_back(entries[old.first + j]);
-    TailList list(entries, first);
-    FoldCoverage(list, front, id, cov);
-    piece.first = static_cast<uint32_t>(first);
-    piece.count = static_cast<uint32_t>(entries.size() - first);
-    if (!pieces.empty() && SameList(row, pieces.back(), piece)) {
-      entries.resize(first);
-      return;
-    }
-  } else if (!pieces.empty() && SameList(row, pieces.back(), piece)) {
+  if (!folded || old.count > kShortList) {
+    if (folded) FoldInStore(row, piece, front, id, cov);
+    if (pieces.empty() || !SameList(row, pieces.back(), piece)) pieces.push_back(piece);
     return;
+  }
+  // Short lists are folded on the stack: the result is stored only when it is new to the row's
+  // stretch (not the previous piece's list, not the list it came from).
+  ShortList list;
+  const PixelWeight* source = row.EntriesOf(old);
+  for (uint32_t j = 0; j < old.count; ++j) list.push_back(source[j]);
+  FoldCoverage(list, front, id, cov);
+  if (!pieces.empty() && SameEntries(row, pieces.back(), list)) return;
+  if (!SameEntries(row, old, list)) {
+    std::vector<PixelWeight>& entries = row.entries;
+    const size_t first = entries.size();
+    ReserveEntries(entries, first + list.size());
+    for (size_t j = 0; j < list.size(); ++j) entries.push_back(list[j]);
+    piece.first = static_cast<uint32_t>(first);
+    piece.count = static_cast<uint32_t>(list.size());
   }
   pieces.push_back(piece);
 }

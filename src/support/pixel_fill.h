@@ -8,7 +8,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#  include <emmintrin.h>
 #endif
 
 namespace pintovel {
