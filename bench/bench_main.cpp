@@ -1,0 +1,110 @@
+// pintovel-bench: every road on every scene, in one process and one run, through Google
+// Benchmark. One iteration draws the whole scene once; the "units" counter says how many glyphs
+// that was (1 for the other scenes), so per-glyph time is the iteration time divided by it.
+//
+// Own flags (before Google Benchmark's): --glyph-stride=N keeps every N-th glyph (smoke runs).
+// Scenes are built and checked (scene_check.h) the first time a case needs them, outside the
+// timed loop; a scene that fails its check stops the run.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "roads.h"
+#include "scene_check.h"
+#include "scenes.h"
+
+namespace pintovel::bench {
+namespace {
+
+int glyphStride = 1;
+
+// The scene of the running case and the road prepared on it; a case of another scene or road
+// replaces them, so at most one scene is held at a time.
+struct Current {
+  std::unique_ptr<Scene> scene;
+  Road road = Road::kKernel;
+  std::unique_ptr<PreparedRoad> prepared;
+};
+
+Current& CurrentCase() {
+  static Current current;
+  return current;
+}
+
+PreparedRoad* Prepare(const std::string& sceneName, Road road, const Scene** scene) {
+  Current& current = CurrentCase();
+  if (!current.scene || current.scene->name != sceneName) {
+    current.prepared.reset();
+    current.scene = BuildScene(sceneName, glyphStride);
+    if (!current.scene || !CheckScene(*current.scene, std::cerr)) {
+      std::cerr << "scene " << sceneName << " could not be built or failed its check\n";
+      std::exit(2);
+    }
+  }
+  if (!current.prepared || current.road != road) {
+    current.prepared.reset();
+    current.prepared = PrepareRoad(*current.scene, road);
+    current.road = road;
+  }
+  *scene = current.scene.get();
+  return current.prepared.get();
+}
+
+void DrawScene(benchmark::State& state, const std::string& sceneName, Road road) {
+  const Scene* scene = nullptr;
+  PreparedRoad* prepared = Prepare(sceneName, road, &scene);
+  if (prepared == nullptr) {
+    state.SkipWithError("road not available for this scene");
+    return;
+  }
+  for (auto _ : state) {
+    if (!prepared->RunOnce()) {
+      state.SkipWithError("the road returned a failure");
+      break;
+    }
+  }
+  uint64_t digest = prepared->Digest();
+  benchmark::DoNotOptimize(digest);
+  state.counters["units"] = static_cast<double>(scene->Units());
+}
+
+void RegisterAll() {
+  benchmark::AddCustomContext("peer_freetype", FreeTypeIsBuilt() ? "built" : "absent");
+  benchmark::AddCustomContext("peer_cairo", CairoIsBuilt() ? "built" : "absent");
+  benchmark::AddCustomContext("pointer_bits", std::to_string(8 * sizeof(void*)));
+  for (const std::string& sceneName : SceneNames()) {
+    const SceneKind kind = sceneName.rfind("glyphs", 0) == 0   ? SceneKind::kGlyphs
+                           : sceneName.rfind("ribbon", 0) == 0 ? SceneKind::kRibbon
+                                                               : SceneKind::kShapes;
+    for (Road road : AllRoads()) {
+      if (!RoadIsBuilt(road) || !RoadAppliesTo(road, kind)) continue;
+      benchmark::RegisterBenchmark((sceneName + "/" + RoadName(road)).c_str(), DrawScene, sceneName,
+                                   road)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pintovel::bench
+
+int main(int argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--glyph-stride=", 15) == 0) {
+      pintovel::bench::glyphStride = std::atoi(argv[i] + 15);
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  pintovel::bench::RegisterAll();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
