@@ -63,23 +63,28 @@ class CairoRoad final : public PreparedRoad {
     return digest;
   }
 
-  // Glyphs only: alpha of the glyph's colour over transparent pixels.
+  // Alpha of the unit's opaque colour over transparent pixels, read in the unit's box.
   bool DrawUnitForCheck(size_t index) override {
-    if (scene_.kind != SceneKind::kGlyphs) return false;
     std::fill(pixels_.begin(), pixels_.end(), uint8_t{0});
-    cairo_surface_flush(surfaces_.at(index));
-    cairo_surface_mark_dirty(surfaces_[index]);
-    cairo_t* cr = Begin(surfaces_[index]);
-    Fill(cr, scene_.glyphs[index].polygons.front(), 0xff3366ccu);
-    checked_ = surfaces_[index];
-    return End(cr);
+    const bool glyphs = scene_.kind == SceneKind::kGlyphs;
+    checked_ = surfaces_.at(glyphs ? index : 0);
+    cairo_surface_mark_dirty(checked_);
+    const CellRange box = glyphs ? CellRange{0, 0, 0, 0} : scene_.shapes.boxes.at(index);
+    checkLeft_ = box.originX;
+    checkTop_ = box.originY;
+    cairo_t* cr = Begin(checked_);
+    Fill(cr, glyphs ? scene_.glyphs[index].polygons.front() : scene_.shapes.polygons[index],
+         0xff3366ccu);
+    const bool ok = End(cr);
+    cairo_surface_flush(checked_);
+    return ok;
   }
   double CheckCoverage(int32_t x, int32_t y) const override {
+    const size_t row = static_cast<size_t>(checkTop_ + y);
+    const size_t column = static_cast<size_t>(checkLeft_ + x);
     uint32_t pixel;
     std::memcpy(&pixel,
-                pixels_.data() + static_cast<size_t>(y) * cairo_image_surface_get_stride(checked_) +
-                    4 * static_cast<size_t>(x),
-                4);
+                pixels_.data() + row * cairo_image_surface_get_stride(checked_) + 4 * column, 4);
     return (pixel >> 24) / 255.0;
   }
 
@@ -119,6 +124,8 @@ class CairoRoad final : public PreparedRoad {
   std::vector<uint8_t> pixels_;
   std::vector<cairo_surface_t*> surfaces_;
   cairo_surface_t* checked_ = nullptr;
+  int32_t checkLeft_ = 0;
+  int32_t checkTop_ = 0;
 };
 
 }  // namespace
