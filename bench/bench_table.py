@@ -97,6 +97,12 @@ def main(argv):
             rows.append([label, scene, engine, format_time(seconds, per), ratio,
                          format_bytes(peak[0]) if peak else "-",
                          f"{peak[1]:.2f} B" if peak else "-"])
+        load = context.get("load_avg", [])
+        reps = {b.get("repetitions") for b in json.load(open(results))["benchmarks"]}
+        notes.append(f"{label}: {context.get('num_cpus', '?')} CPUs at "
+                     f"{context.get('mhz_per_cpu', '?')} MHz, load average at start "
+                     f"{', '.join(f'{x:.1f}' for x in load) or '?'}, repetitions "
+                     f"{', '.join(str(r) for r in sorted(r for r in reps if r))}")
         if absent:
             notes.append(f"{label}: built without " + " and ".join(absent) +
                          "; those cases are left out")
