@@ -65,11 +65,11 @@ def load_memory(path):
 
 
 def main(argv):
-    runs, notes = [], []
+    runs, extra_notes, notes = [], [], []
     i = 0
     while i < len(argv):
         if argv[i] == "--note":
-            notes.append(argv[i + 1])
+            extra_notes.append(argv[i + 1])
             i += 2
             continue
         label, results, memory = argv[i].split(":", 2)
@@ -113,7 +113,7 @@ def main(argv):
     print(line)
     for r in rows:
         print("  ".join(str(v).ljust(w) for v, w in zip(r, widths)))
-    for note in notes:
+    for note in notes + extra_notes:
         print("note: " + note)
 
 
