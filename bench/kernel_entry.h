@@ -21,6 +21,10 @@ struct KernelWork {
   std::vector<double> values;  // for a kernel that emits spans: the dense box the sink fills
 };
 
+// Gives `work` room for a box of `cells` cells and writes it, as a host allocates its output
+// buffer once: what the entry then needs beyond that is the kernel's own working memory.
+void ReserveKernelOutput(KernelWork& work, size_t cells);
+
 const double* MeasureKernelCoverage(const Polygon& polygon, const CellRange& box, KernelWork& work);
 
 }  // namespace pintovel::bench

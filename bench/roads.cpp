@@ -89,7 +89,16 @@ class ExportDrawRoad final : public PreparedRoad {
 
 class KernelRoad final : public PreparedRoad {
  public:
-  explicit KernelRoad(const Scene& scene) : scene_(scene) {}
+  explicit KernelRoad(const Scene& scene) : scene_(scene) {
+    size_t most = 0;
+    for (const Glyph& g : scene.glyphs) {
+      most = std::max(most, static_cast<size_t>(g.width) * static_cast<size_t>(g.height));
+    }
+    for (const CellRange& box : scene.shapes.boxes) {
+      most = std::max(most, static_cast<size_t>(box.cols) * static_cast<size_t>(box.rows));
+    }
+    ReserveKernelOutput(work_, most);
+  }
   bool RunOnce() override {
     if (scene_.kind == SceneKind::kGlyphs) {
       for (const Glyph& g : scene_.glyphs) {
