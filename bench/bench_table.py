@@ -105,7 +105,9 @@ def main(argv):
                      f"{', '.join(str(r) for r in sorted(r for r in reps if r))}")
         if absent:
             notes.append(f"{label}: built without " + " and ".join(absent) +
-                         "; those cases are left out")
+                         "; those cases are left out" +
+                         (" (without FreeType also the glyph scenes)" if "FreeType" in absent
+                          else ""))
 
     widths = [max(len(str(r[c])) for r in rows + [header]) for c in range(len(header))]
     line = "  ".join("-" * w for w in widths)
