@@ -103,8 +103,7 @@ def main(argv):
                      f"{context.get('mhz_per_cpu', '?')} MHz, load average at start "
                      f"{', '.join(f'{x:.1f}' for x in load) or '?'}, repetitions "
                      f"{', '.join(str(r) for r in sorted(r for r in reps if r))}, a fresh 4 KiB page "
-                     f"costs {context.get('fresh_page_us', '?')} us of CPU (bare metal: typically under 1; "
-                     f"AllShapeDraw and AllShapeDraw_Quickly allocate per call and move with it)")
+                     f"costs {context.get('fresh_page_us', '?')} us of CPU (left out of the times: warm heap)")
         if absent:
             notes.append(f"{label}: built without " + " and ".join(absent) +
                          "; those cases are left out" +

@@ -50,7 +50,6 @@ int main(int argc, char** argv) {
     std::cerr << "usage: pintovel-bench-memory SCENE ROAD [--glyph-stride=N]\n";
     return 1;
   }
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);  // as in pintovel-bench
   const std::string sceneName = argv[1];
   int glyphStride = 1;
   if (argc > 3 && std::strncmp(argv[3], "--glyph-stride=", 15) == 0) {
