@@ -2,7 +2,8 @@
 // Benchmark. One iteration draws the whole scene once; the "units" counter says how many glyphs
 // that was (1 for the other scenes), so per-glyph time is the iteration time divided by it.
 //
-// Own flags (before Google Benchmark's): --glyph-stride=N keeps every N-th glyph (smoke runs).
+// Own flags (before Google Benchmark's): --glyph-stride=N keeps every N-th glyph, and
+// --no-warm-up skips the untimed first draw of each case (both for smoke runs).
 // Scenes are built and checked (scene_check.h) the first time a case needs them, outside the
 // timed loop; a scene that fails its check stops the run.
 #include <benchmark/benchmark.h>
@@ -26,6 +27,7 @@ namespace pintovel::bench {
 namespace {
 
 int glyphStride = 1;
+bool warmUp = true;
 
 // The scene of the running case and the road prepared on it; a case of another scene or road
 // replaces them, so at most one scene is held at a time.
@@ -56,7 +58,7 @@ PreparedRoad* Prepare(const std::string& sceneName, Road road, const Scene** sce
     current.road = road;
     // One untimed draw first: the heap then holds what the road's calls need, as in a host
     // that has drawn before, so no repetition pays for growing it.
-    if (current.prepared && !current.prepared->RunOnce()) current.prepared.reset();
+    if (warmUp && current.prepared && !current.prepared->RunOnce()) current.prepared.reset();
   }
   *scene = current.scene.get();
   return current.prepared.get();
@@ -141,6 +143,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--glyph-stride=", 15) == 0) {
       pintovel::bench::glyphStride = std::atoi(argv[i] + 15);
+    } else if (std::strcmp(argv[i], "--no-warm-up") == 0) {
+      pintovel::bench::warmUp = false;
     } else {
       argv[kept++] = argv[i];
     }

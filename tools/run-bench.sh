@@ -5,7 +5,7 @@
 # then the 32-bit x86 build with the Windows DLL's floating point (-m32 -msse2 -mfpmath=sse,
 # build/bench-i686) against the i386 FreeType and Cairo.
 #
-#   tools/run-bench.sh           the full table (about half an hour on the shared machine)
+#   tools/run-bench.sh           the full table (about a quarter of an hour here)
 #   tools/run-bench.sh --smoke   the x86-64 bench only, every case once with tiny times, a
 #                                fraction of the glyphs, and one memory-driver run (for CI)
 #
@@ -58,7 +58,7 @@ configure_i686() {
 
 if $smoke; then
   configure_native
-  build/bench/bench/pintovel-bench --glyph-stride=50 --benchmark_repetitions=1 \
+  build/bench/bench/pintovel-bench --glyph-stride=50 --no-warm-up --benchmark_repetitions=1 \
     --benchmark_min_time=0.0001
   build/bench/bench/pintovel-bench-memory triangles1k kernel
   build/bench/bench/pintovel-bench-memory glyphs16 AllShapeDraw --glyph-stride=50 || true
