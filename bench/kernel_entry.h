@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "coverage/coverage_grid.h"
+#include "coverage/coverage_rows.h"
 
 namespace pintovel::bench {
 
 struct KernelWork {
-  CoverageGrid grid;           // today's kernel writes its dense grid here
-  std::vector<double> values;  // for a kernel that emits spans: the dense box the sink fills
+  CoverageScratch scratch;     // the kernel's own working memory, reused from shape to shape
+  std::vector<double> values;  // the dense box the spans are written into
 };
 
 // Gives `work` room for a box of `cells` cells and writes it, as a host allocates its output

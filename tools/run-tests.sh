@@ -63,3 +63,6 @@ else
   # The consumer test runs the programs it builds directly, without the emulator.
   ctest --preset linux-i686 -j2 -E '^installed_package_consumer$'
 fi
+
+# The benchmark, built and run once with tiny times so that it cannot rot; no timing is judged.
+./tools/run-bench.sh --smoke
