@@ -237,8 +237,9 @@ Polygon SmallShape(FuzzInput& in, int32_t width, int32_t height) {
       break;
     }
     case 1: {
-      // A strip on a pixel line whose coverage lies on a threshold of the fold or of ownership,
-      // one row high and several columns wide, or one column wide and several rows high.
+      // A strip on a pixel line whose coverage lies on a threshold of the fold (1e-9,
+      // 0.999999999) or of ownership (0.5), or a hair beside one, one row high and several
+      // columns wide, or one column wide and several rows high.
       static const double kThin[] = {1e-9, 0.999999999, 0.5, 1e-9 / 2, 1.0 - 1e-9 / 2, 0.5 + 1e-12};
       const double thin = kThin[in.Count(5)];
       const double x0 = std::floor(x), y0 = std::floor(y);
