@@ -211,16 +211,19 @@ std::vector<uint8_t> StartImage(int32_t width = kWidth, int32_t height = kHeight
 
 // ---- A busy scene -------------------------------------------------------------------------
 
-constexpr int32_t kBusyWidth = 128;
-constexpr int32_t kBusyHeight = 64;
+constexpr int32_t kBusyWidth = 64;
+constexpr int32_t kBusyHeight = 32;
 constexpr int32_t kBusyIds = 16;
 
-// Shapes over the image, on 16 ids with random masks of full length (so every call succeeds;
-// most bits set, so that lists keep their entries and grow long) and one distinct colour per
-// id: every other one a small triangle (a few pixels across: its edge pixels split rows into
-// runs), the rest quadrilaterals with a corner near each corner of the image, covering about
-// half of it (each folds into many runs); some wound the other way. As straight paths they
-// flatten to the same outlines for ExportRibbon.
+// Shapes over the image, on 16 ids with random masks of full length (so every call succeeds)
+// and one distinct colour per id, four kinds in turn: a band across the whole width with
+// slightly slanted top and bottom edges (every pixel along them gets a coverage of its own, so
+// those rows split into a run per pixel); a comb of teeth narrower than a pixel, one per
+// column, which covers the same share of every pixel between its top and bottom (a partial
+// fold on every run it meets, so lists keep growing); a small triangle, a few pixels across,
+// which gives rows many owners; a quadrilateral with a corner near each corner of the image.
+// Some are wound the other way. As straight paths they flatten to the same outlines for
+// ExportRibbon.
 struct BusyScene {
   ShapeList shapes;
   std::vector<std::vector<Point>> corners;
@@ -236,11 +239,26 @@ BusyScene MakeBusyScene() {
   std::uniform_int_distribution<int32_t> id(0, kBusyIds - 1);
   for (int i = 0; i < 160; ++i) {
     std::vector<Point> corners;
-    if (i % 2 == 0) {
-      const Point anchor{uniform(-4.0, w + 4.0), uniform(-4.0, h + 4.0)};
+    const double top = uniform(-1.0, h - 1.0), bottom = top + uniform(1.0, h / 2);
+    if (i % 4 == 0) {
+      corners = {{-1.0, top + uniform(0.0, 1.0)},
+                 {w + 1.0, top + uniform(0.0, 1.0)},
+                 {w + 1.0, bottom + uniform(0.0, 1.0)},
+                 {-1.0, bottom + uniform(0.0, 1.0)}};
+    } else if (i % 4 == 1) {
+      const double phase = uniform(0.0, 0.5), tooth = uniform(0.1, 0.5);
+      corners.push_back(Point{0.0, bottom});
+      for (int32_t c = 0; c < kBusyWidth; ++c) {
+        corners.push_back(Point{c + phase, bottom});
+        corners.push_back(Point{c + phase, top});
+        corners.push_back(Point{c + phase + tooth, top});
+        corners.push_back(Point{c + phase + tooth, bottom});
+      }
+    } else if (i % 4 == 2) {
+      const Point anchor{uniform(-2.0, w + 2.0), uniform(-2.0, h + 2.0)};
       corners = {anchor,
-                 {anchor.x + uniform(-6.0, 6.0), anchor.y + uniform(-6.0, 6.0)},
-                 {anchor.x + uniform(-6.0, 6.0), anchor.y + uniform(-6.0, 6.0)}};
+                 {anchor.x + uniform(-4.0, 4.0), anchor.y + uniform(-4.0, 4.0)},
+                 {anchor.x + uniform(-4.0, 4.0), anchor.y + uniform(-4.0, 4.0)}};
     } else {
       corners = {{uniform(-4.0, w / 2), uniform(-4.0, h / 2)},
                  {uniform(w / 2, w + 4.0), uniform(-4.0, h / 2)},
@@ -249,7 +267,7 @@ BusyScene MakeBusyScene() {
     }
     if (i % 5 == 0) std::reverse(corners.begin(), corners.end());
     FrontMask front(kBusyIds);
-    for (size_t k = 0; k < front.size(); ++k) front[k] = random() % 5 < 4;
+    for (size_t k = 0; k < front.size(); ++k) front[k] = random() % 2 == 0;
     scene.shapes.fronts.push_back(front);
     scene.shapes.outlines.push_back(Polygon(corners.begin(), corners.end()));
     scene.shapes.ids.push_back(id(random));
@@ -522,7 +540,7 @@ TEST(AllocationFailure, AllShapeDrawOnABusyScene) {
 TEST(AllocationFailure, AllShapeDrawQuicklyOnABusyScene) {
   const BusyScene scene = MakeBusyScene();
   const long points = CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly, scene.shapes,
-                                                        kBusyWidth, kBusyHeight, 20);
+                                                        kBusyWidth, kBusyHeight, 12);
   EXPECT_GT(points, 0);
   std::printf("AllShapeDraw_Quickly on a busy scene: %ld allocation points\n", points);
 }
