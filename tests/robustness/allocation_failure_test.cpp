@@ -300,8 +300,8 @@ RowsReached ReplayWeightRows(const ShapeList& s, int32_t width, int32_t height, 
     if (scratch.rows.rows.empty()) continue;
     rows.Fold(scratch.rows, s.fronts[i], s.ids[i]);
     size_t end = 0;
-    for (int32_t yy = 0; yy < height; ++yy) {
-      const std::vector<WeightRun>& runs = rows.RunsOf(yy);
+    for (int32_t y = 0; y < height; ++y) {
+      const std::vector<WeightRun>& runs = rows.RunsOf(y);
       reached.mostRuns = std::max(reached.mostRuns, runs.size());
       for (const WeightRun& run : runs) {
         if (run.count > 0) end = std::max<size_t>(end, run.first + run.count);
@@ -309,7 +309,6 @@ RowsReached ReplayWeightRows(const ShapeList& s, int32_t width, int32_t height, 
     }
     reached.compacted = reached.compacted || end < lastEnd;
     reached.highestEnd = std::max(reached.highestEnd, end);
-
     lastEnd = end;
   }
   return reached;
