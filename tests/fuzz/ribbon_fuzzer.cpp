@@ -24,6 +24,7 @@
 // Most images are small, so that a run covers many inputs a second; the few with several bands
 // (a million pixels and more) carry their shapes near the cuts between bands.
 #include <pintovel/pintovel.h>
+#include <sanitizer/asan_interface.h>
 
 #include <algorithm>
 #include <cmath>
@@ -48,6 +49,32 @@ namespace {
 constexpr char16_t kPrefix[] = u"撇丝生成...";
 
 struct HostThrow {};
+
+// The mask buffers the host hands out. A band can take a million bytes, and a fresh allocation
+// of that size costs its pages anew on every input; so every buffer is the start of one arena
+// kept for the whole run, with the bytes past the buffer's size, and the whole arena once the
+// buffer is freed, poisoned: AddressSanitizer still stops any access outside the buffer or
+// after Free, exactly as with an allocation of the size asked for.
+class MaskArena {
+ public:
+  static constexpr size_t kSize = size_t{1} << 20;  // the largest band: one row of 2^20 pixels
+
+  static uint8_t* Take(size_t size) {
+    uint8_t* bytes = Bytes();
+    ASAN_UNPOISON_MEMORY_REGION(bytes, size);
+    ASAN_POISON_MEMORY_REGION(bytes + size, kSize - size);
+    return bytes;
+  }
+  static void Give() {
+    ASAN_POISON_MEMORY_REGION(Bytes(), kSize);
+  }
+
+ private:
+  static uint8_t* Bytes() {
+    static const std::unique_ptr<uint8_t[]> arena(new uint8_t[kSize]);
+    return arena.get();
+  }
+};
 
 class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public RibbonProgress {
  public:
@@ -136,8 +163,9 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
       return nullptr;
     }
     size_ = size;
-    storage_.reset(new uint8_t[static_cast<size_t>(size)]);  // exactly the size asked for
-    buffer_ = storage_.get();
+    FUZZ_CHECK(size <= static_cast<int64_t>(MaskArena::kSize), "Allocate(%d) beyond any band",
+               size);
+    buffer_ = MaskArena::Take(static_cast<size_t>(size));
     return buffer_;
   }
   void Free(uint8_t* buffer) override {
@@ -145,6 +173,7 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
     FUZZ_CHECK(buffer != nullptr && buffer == buffer_, "Free with another address");
     FUZZ_CHECK(frees_ == 0, "Free called twice");
     ++frees_;
+    MaskArena::Give();
     MaybeThrow();
   }
   void PutMask(const uint8_t* mask, int32_t layer, const RibbonRect* rect) override {
@@ -278,7 +307,6 @@ class CheckingHost final : public RibbonCanvas, public RibbonAllocator, public R
   int32_t rowsPerBand_ = 0;
   std::vector<std::pair<int32_t, int32_t>> enabled_;  // (id, layer value), ascending ids
   std::set<int32_t> shapeIds_;
-  std::unique_ptr<uint8_t[]> storage_;
   uint8_t* buffer_ = nullptr;
   int32_t size_ = 0;
   bool returnNull_ = false;
@@ -340,6 +368,7 @@ struct Placement {
   double extentY = 32;
   double offsetX = 0;
   double offsetY = 0;
+  bool severalBands = false;
 };
 
 Placement PlaceShapes(FuzzInput& in, int32_t width, int32_t height) {
@@ -354,6 +383,7 @@ Placement PlaceShapes(FuzzInput& in, int32_t width, int32_t height) {
   }
   const int32_t rowsPerBand = std::max<int32_t>(1, 1000000 / width);
   const int32_t cuts = std::max(1, (height - 1) / rowsPerBand);
+  place.severalBands = true;
   place.extentX = 64;
   place.extentY = 64;
   place.offsetX = in.Bool() ? 0.0 : width - 64.0;
@@ -445,7 +475,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       idsFit = idsFit && shape.id >= 0 && static_cast<size_t>(shape.id) < other.front.size();
     }
   }
-  LayerTable layers(in.Count(8));
+  // An image of several bands gets few enabled ids: each costs a mask of a million bytes per
+  // band, and the order of masks within a band is exercised on the small images.
+  LayerTable layers(in.Count(place.severalBands ? 3 : 8));
   for (int32_t& layer : layers) {
     layer = in.Chance(60) ? in.Int(1, 9) : in.Chance(hostile) ? INT32_MIN : in.Int(-2, 0);
   }
