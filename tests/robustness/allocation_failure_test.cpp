@@ -8,15 +8,27 @@
 // - the hand-back commit is never called on the exception path and exactly once otherwise;
 // - ExportRibbon gives its buffer back exactly once whenever it obtained one.
 // OnDraw allocates nothing.
+//
+// The roads that keep their own per-pixel data as runs (AllShapeDraw, AllShapeDraw_Quickly,
+// ExportRibbon) are also run on a busy scene: many shapes over few ids, masks in no consistent
+// order, so that rows split into many runs and the weight rows' entry store outgrows its
+// compaction threshold. A replay of the weight rows on that scene checks that it does.
 #include <gtest/gtest.h>
 #include <pintovel/pintovel.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <random>
 #include <vector>
 
+#include "clip/polygon_split.h"
+#include "coverage/shape_coverage.h"
+#include "coverage/weight_rows.h"
+#include "curves/flatten.h"
 #include "robustness/failing_allocator.h"
 #include "robustness/ribbon_test_host.h"
+#include "support/shapes.h"
 
 namespace pintovel {
 namespace {
@@ -191,10 +203,155 @@ ShapeList Shapes() {
   return s;
 }
 
-std::vector<uint8_t> StartImage() {
-  std::vector<uint8_t> image(kWidth * kHeight * 4);
+std::vector<uint8_t> StartImage(int32_t width = kWidth, int32_t height = kHeight) {
+  std::vector<uint8_t> image(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 7);
   return image;
+}
+
+// ---- A busy scene -------------------------------------------------------------------------
+
+constexpr int32_t kBusyWidth = 64;
+constexpr int32_t kBusyHeight = 32;
+constexpr int32_t kBusyIds = 16;
+
+// Shapes over the image, on 16 ids with random masks of full length (so every call succeeds)
+// and one distinct colour per id, four kinds in turn: a band across the whole width with
+// slightly slanted top and bottom edges (every pixel along them gets a coverage of its own, so
+// those rows split into a run per pixel); a comb of teeth narrower than a pixel, one per
+// column, which covers the same share of every pixel between its top and bottom (a partial
+// fold on every run it meets, so lists keep growing); a small triangle, a few pixels across,
+// which gives rows many owners; a quadrilateral with a corner near each corner of the image.
+// Some are wound the other way. As straight paths they flatten to the same outlines for
+// ExportRibbon.
+struct BusyScene {
+  ShapeList shapes;
+  std::vector<std::vector<Point>> corners;
+};
+
+BusyScene MakeBusyScene() {
+  BusyScene scene;
+  std::mt19937 random(2024);
+  const auto uniform = [&random](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  };
+  const double w = kBusyWidth, h = kBusyHeight;
+  std::uniform_int_distribution<int32_t> id(0, kBusyIds - 1);
+  for (int i = 0; i < 160; ++i) {
+    std::vector<Point> corners;
+    const double top = uniform(-1.0, h - 1.0), bottom = top + uniform(1.0, h / 2);
+    if (i % 4 == 0) {
+      corners = {{-1.0, top + uniform(0.0, 1.0)},
+                 {w + 1.0, top + uniform(0.0, 1.0)},
+                 {w + 1.0, bottom + uniform(0.0, 1.0)},
+                 {-1.0, bottom + uniform(0.0, 1.0)}};
+    } else if (i % 4 == 1) {
+      const double phase = uniform(0.0, 0.5), tooth = uniform(0.1, 0.5);
+      corners.push_back(Point{0.0, bottom});
+      for (int32_t c = 0; c < kBusyWidth; ++c) {
+        corners.push_back(Point{c + phase, bottom});
+        corners.push_back(Point{c + phase, top});
+        corners.push_back(Point{c + phase + tooth, top});
+        corners.push_back(Point{c + phase + tooth, bottom});
+      }
+    } else if (i % 4 == 2) {
+      const Point anchor{uniform(-2.0, w + 2.0), uniform(-2.0, h + 2.0)};
+      corners = {anchor,
+                 {anchor.x + uniform(-4.0, 4.0), anchor.y + uniform(-4.0, 4.0)},
+                 {anchor.x + uniform(-4.0, 4.0), anchor.y + uniform(-4.0, 4.0)}};
+    } else {
+      corners = {{uniform(-4.0, w / 2), uniform(-4.0, h / 2)},
+                 {uniform(w / 2, w + 4.0), uniform(-4.0, h / 2)},
+                 {uniform(w / 2, w + 4.0), uniform(h / 2, h + 4.0)},
+                 {uniform(-4.0, w / 2), uniform(h / 2, h + 4.0)}};
+    }
+    if (i % 5 == 0) std::reverse(corners.begin(), corners.end());
+    FrontMask front(kBusyIds);
+    for (size_t k = 0; k < front.size(); ++k) front[k] = random() % 2 == 0;
+    scene.shapes.fronts.push_back(front);
+    scene.shapes.outlines.push_back(Polygon(corners.begin(), corners.end()));
+    scene.shapes.ids.push_back(id(random));
+    scene.corners.push_back(corners);
+  }
+  for (int32_t k = 0; k < kBusyIds; ++k) scene.shapes.colours.push_back(0x00081018u * (k + 1));
+  return scene;
+}
+
+// What folding the measured shapes into weight rows does: whether the entry store was
+// compacted on the way (the lists the runs refer to were renumbered below where they had
+// reached; without compaction new lists only ever go to the end of the store) and the most runs
+// a row had after any fold.
+struct RowsReached {
+  bool compacted = false;
+  size_t mostRuns = 0;
+  size_t highestEnd = 0;  // the highest end of a list that runs referred to after a fold
+};
+
+// `measure(i, scratch)` measures shape i as the road under test does.
+template <class Measure>
+RowsReached ReplayWeightRows(const ShapeList& s, int32_t width, int32_t height, Measure measure) {
+  RowsReached reached;
+  WeightRows rows;
+  rows.Reset(width, 0, height);
+  MeasureScratch scratch;
+  size_t lastEnd = 0;
+  for (size_t i = 0; i < s.fronts.size(); ++i) {
+    measure(i, scratch);
+    if (scratch.rows.rows.empty()) continue;
+    rows.Fold(scratch.rows, s.fronts[i], s.ids[i]);
+    size_t end = 0;
+    for (int32_t y = 0; y < height; ++y) {
+      const std::vector<WeightRun>& runs = rows.RunsOf(y);
+      reached.mostRuns = std::max(reached.mostRuns, runs.size());
+      for (const WeightRun& run : runs) {
+        if (run.count > 0) end = std::max<size_t>(end, run.first + run.count);
+      }
+    }
+    reached.compacted = reached.compacted || end < lastEnd;
+    reached.highestEnd = std::max(reached.highestEnd, end);
+    lastEnd = end;
+  }
+  return reached;
+}
+
+// The most changes from one pixel's colour to the next in any row of a 32-bit image.
+size_t MostColourChanges(const std::vector<uint8_t>& image, int32_t width) {
+  size_t most = 0;
+  const size_t rowBytes = 4 * static_cast<size_t>(width);
+  for (size_t row = 0; row < image.size(); row += rowBytes) {
+    size_t changes = 0;
+    for (size_t i = row + 4; i < row + rowBytes; i += 4) {
+      changes += std::memcmp(&image[i], &image[i - 4], 4) != 0;
+    }
+    most = std::max(most, changes);
+  }
+  return most;
+}
+
+TEST(AllocationFailure, BusySceneReachesCompactionAndManyRuns) {
+  const BusyScene scene = MakeBusyScene();
+  const Bounds window{0.0, double(kBusyWidth), 0.0, double(kBusyHeight)};
+  const RowsReached drawing =
+      ReplayWeightRows(scene.shapes, kBusyWidth, kBusyHeight, [&](size_t i, MeasureScratch& m) {
+        MeasureShapeRows(window, kBusyHeight, scene.shapes.outlines[i], m);
+      });
+  EXPECT_TRUE(drawing.compacted) << "lists reached entry " << drawing.highestEnd;
+  EXPECT_GE(drawing.mostRuns, 40u);
+
+  const CellRange image{0, 0, kBusyWidth, kBusyHeight};
+  const RowsReached ribbon =
+      ReplayWeightRows(scene.shapes, kBusyWidth, kBusyHeight, [&](size_t i, MeasureScratch& m) {
+        Polygon polygon;
+        FlattenPath(testing::StraightPath(scene.corners[i]), polygon);
+        Bounds bounds = BoundingBox(polygon);
+        Polygon scratch;
+        Bounds scratchBounds{};
+        ClipPolygonToImage(polygon, bounds, kBusyWidth, kBusyHeight, polygon, scratch,
+                           scratchBounds);
+        MeasureRowsOfOutline(polygon, image, 0, kBusyHeight, m);
+      });
+  EXPECT_TRUE(ribbon.compacted) << "lists reached entry " << ribbon.highestEnd;
+  EXPECT_GE(ribbon.mostRuns, 40u);
 }
 
 // ---- Pixel data ---------------------------------------------------------------------------
@@ -334,17 +491,21 @@ TEST(AllocationFailure, OnDrawAllocatesNothing) {
 using DrawingRoad = decltype(&AllShapeDraw);
 
 // At every allocation point a drawing road either leaves the image as it was or completes it.
-long CheckDrawingRoadAtEveryAllocation(DrawingRoad draw) {
-  const ShapeList s = Shapes();
-  const std::vector<uint8_t> initial = StartImage();
+// `minColourChanges`: the least number of colour changes the complete image has in its busiest
+// row, to show that the road's rows held many runs.
+long CheckDrawingRoadAtEveryAllocation(DrawingRoad draw, const ShapeList& s = Shapes(),
+                                       int32_t width = kWidth, int32_t height = kHeight,
+                                       size_t minColourChanges = 0) {
+  const std::vector<uint8_t> initial = StartImage(width, height);
   std::vector<uint8_t> expected = initial;
-  EXPECT_TRUE(draw(&s.fronts, &s.outlines, &s.ids, &s.colours, kWidth, kHeight, expected.data()));
+  EXPECT_TRUE(draw(&s.fronts, &s.outlines, &s.ids, &s.colours, width, height, expected.data()));
   EXPECT_NE(expected, initial);
+  EXPECT_GE(MostColourChanges(expected, width), minColourChanges);
 
   return ForEachAllocationPoint([&](long k, bool& threw) {
     std::vector<uint8_t> image = initial;
     const bool ok = Armed(k, threw, [&] {
-      return draw(&s.fronts, &s.outlines, &s.ids, &s.colours, kWidth, kHeight, image.data());
+      return draw(&s.fronts, &s.outlines, &s.ids, &s.colours, width, height, image.data());
     });
     if (threw) {
       EXPECT_EQ(image, initial) << "image changed, allocation " << k;
@@ -365,6 +526,22 @@ TEST(AllocationFailure, AllShapeDrawQuickly) {
   const long points = CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly);
   EXPECT_GT(points, 0);
   std::printf("AllShapeDraw_Quickly: %ld allocation points\n", points);
+}
+
+TEST(AllocationFailure, AllShapeDrawOnABusyScene) {
+  const BusyScene scene = MakeBusyScene();
+  const long points =
+      CheckDrawingRoadAtEveryAllocation(&AllShapeDraw, scene.shapes, kBusyWidth, kBusyHeight, 30);
+  EXPECT_GT(points, 0);
+  std::printf("AllShapeDraw on a busy scene: %ld allocation points\n", points);
+}
+
+TEST(AllocationFailure, AllShapeDrawQuicklyOnABusyScene) {
+  const BusyScene scene = MakeBusyScene();
+  const long points = CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly, scene.shapes,
+                                                        kBusyWidth, kBusyHeight, 12);
+  EXPECT_GT(points, 0);
+  std::printf("AllShapeDraw_Quickly on a busy scene: %ld allocation points\n", points);
 }
 
 // ---- Outlines -----------------------------------------------------------------------------
@@ -456,19 +633,47 @@ std::vector<RibbonShape> RibbonShapes(double top) {
   return shapes;
 }
 
+// The calls an undisturbed ExportRibbon makes on a w x h host.
+std::vector<RibbonEvent> RibbonEvents(int32_t width, int32_t height,
+                                      const std::vector<RibbonShape>& shapes,
+                                      const LayerTable& layers) {
+  TestRibbonHost host(width, height);
+  RibbonHost record = host.Host();
+  EXPECT_TRUE(ExportRibbon(&record, &shapes, &layers));
+  return host.events();
+}
+
+// ExportRibbon with the k-th allocation failing, for every k: checks the buffer's return and,
+// on a normal return, compares the delivered calls with `expected`.
+long RibbonCallsAtEveryAllocation(int32_t width, int32_t height,
+                                  const std::vector<RibbonShape>& shapes, const LayerTable& layers,
+                                  const std::vector<RibbonEvent>& expected) {
+  return ForEachAllocationPoint([&](long k, bool& threw) {
+    TestRibbonHost host(width, height);
+    RibbonHost record = host.Host();
+    const bool ok = Armed(k, threw, [&] { return ExportRibbon(&record, &shapes, &layers); });
+    EXPECT_FALSE(host.callAfterFree()) << "a host call after Free, allocation " << k;
+    EXPECT_FALSE(host.maskOutsideBuffer()) << "a mask outside the buffer, allocation " << k;
+    if (host.allocated()) {
+      EXPECT_EQ(host.frees(), 1) << "allocation " << k;
+      EXPECT_TRUE(host.freedTheBuffer()) << "allocation " << k;
+    } else {
+      EXPECT_EQ(host.frees(), 0) << "allocation " << k;
+    }
+    if (!threw) {
+      EXPECT_TRUE(ok);
+      EXPECT_TRUE(host.events() == expected) << "a different delivery";
+    }
+  });
+}
+
 // One ExportRibbon on a w x h host with shapes placed from row `top`, the k-th allocation
 // failing; checks the buffer's return and, on a normal return, compares the delivered calls.
 void RibbonAtEveryAllocation(int32_t width, int32_t height, double top, int bands,
                              const char* name) {
   const std::vector<RibbonShape> shapes = RibbonShapes(top);
   const LayerTable layers{4, 0, 9};
-  std::vector<RibbonEvent> expected;
-  {
-    TestRibbonHost host(width, height);
-    RibbonHost record = host.Host();
-    ASSERT_TRUE(ExportRibbon(&record, &shapes, &layers));
-    expected = host.events();
-  }
+  const std::vector<RibbonEvent> expected = RibbonEvents(width, height, shapes, layers);
   // The representative run: every band gets both masks, and the shapes cover some of each.
   int masks = 0;
   std::vector<int32_t> coveredTops;
@@ -486,23 +691,7 @@ void RibbonAtEveryAllocation(int32_t width, int32_t height, double top, int band
   ASSERT_EQ(masks, 2 * bands);
   ASSERT_EQ(coveredTops.size(), static_cast<size_t>(bands));
 
-  const long points = ForEachAllocationPoint([&](long k, bool& threw) {
-    TestRibbonHost host(width, height);
-    RibbonHost record = host.Host();
-    const bool ok = Armed(k, threw, [&] { return ExportRibbon(&record, &shapes, &layers); });
-    EXPECT_FALSE(host.callAfterFree()) << "a host call after Free, allocation " << k;
-    EXPECT_FALSE(host.maskOutsideBuffer()) << "a mask outside the buffer, allocation " << k;
-    if (host.allocated()) {
-      EXPECT_EQ(host.frees(), 1) << "allocation " << k;
-      EXPECT_TRUE(host.freedTheBuffer()) << "allocation " << k;
-    } else {
-      EXPECT_EQ(host.frees(), 0) << "allocation " << k;
-    }
-    if (!threw) {
-      EXPECT_TRUE(ok);
-      EXPECT_TRUE(host.events() == expected) << "a different delivery";
-    }
-  });
+  const long points = RibbonCallsAtEveryAllocation(width, height, shapes, layers, expected);
   EXPECT_GT(points, 0);
   std::printf("%s: %ld allocation points\n", name, points);
 }
@@ -515,6 +704,36 @@ TEST(AllocationFailure, ExportRibbon) {
 // the cut.
 TEST(AllocationFailure, ExportRibbonAcrossBands) {
   RibbonAtEveryAllocation(500001, 2, -5.0, 2, "ExportRibbon across bands");
+}
+
+TEST(AllocationFailure, ExportRibbonOnABusyScene) {
+  const BusyScene scene = MakeBusyScene();
+  std::vector<RibbonShape> shapes;
+  for (size_t i = 0; i < scene.corners.size(); ++i) {
+    RibbonShape shape{};
+    shape.id = static_cast<int16_t>(scene.shapes.ids[i]);
+    shape.front = scene.shapes.fronts[i];
+    shape.outline = testing::StraightPath(scene.corners[i]);
+    shapes.push_back(shape);
+  }
+  const LayerTable layers{1, 2, 0, 4, 5, 0, 7, 8, 0, 0, 11, 0, 0, 14, 15, 16};
+  const std::vector<RibbonEvent> expected = RibbonEvents(kBusyWidth, kBusyHeight, shapes, layers);
+  // The masks change value many times along a row, as the runs do.
+  size_t mostChanges = 0;
+  for (const RibbonEvent& e : expected) {
+    if (e.call != "PutMask") continue;
+    for (size_t row = 0; row < e.mask.size(); row += kBusyWidth) {
+      size_t changes = 0;
+      for (size_t i = row + 1; i < row + kBusyWidth; ++i) changes += e.mask[i] != e.mask[i - 1];
+      mostChanges = std::max(mostChanges, changes);
+    }
+  }
+  EXPECT_GE(mostChanges, 20u);
+
+  const long points =
+      RibbonCallsAtEveryAllocation(kBusyWidth, kBusyHeight, shapes, layers, expected);
+  EXPECT_GT(points, 0);
+  std::printf("ExportRibbon on a busy scene: %ld allocation points\n", points);
 }
 
 }  // namespace
