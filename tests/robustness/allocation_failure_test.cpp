@@ -277,14 +277,14 @@ BusyScene MakeBusyScene() {
   return scene;
 }
 
-// What folding the measured shapes into weight rows does: whether the entry store was
-// compacted on the way (the lists the runs refer to were renumbered below where they had
-// reached; without compaction new lists only ever go to the end of the store) and the most runs
-// a row had after any fold.
+// What folding the measured shapes into weight rows does: whether a row's entry store was
+// compacted on the way (the lists its runs refer to were renumbered below where they had
+// reached; without compaction new lists only ever go to the end of the row's store) and the
+// most runs a row had after any fold.
 struct RowsReached {
   bool compacted = false;
   size_t mostRuns = 0;
-  size_t highestEnd = 0;  // the highest end of a list that runs referred to after a fold
+  size_t highestEnd = 0;  // the highest end of a list that a row's runs referred to after a fold
 };
 
 // `measure(i, scratch)` measures shape i as the road under test does.
@@ -294,22 +294,23 @@ RowsReached ReplayWeightRows(const ShapeList& s, int32_t width, int32_t height, 
   WeightRows rows;
   rows.Reset(width, 0, height);
   MeasureScratch scratch;
-  size_t lastEnd = 0;
+  std::vector<size_t> lastEnds(static_cast<size_t>(height), 0);
   for (size_t i = 0; i < s.fronts.size(); ++i) {
     measure(i, scratch);
     if (scratch.rows.rows.empty()) continue;
     rows.Fold(scratch.rows, s.fronts[i], s.ids[i]);
-    size_t end = 0;
     for (int32_t y = 0; y < height; ++y) {
-      const std::vector<WeightRun>& runs = rows.RunsOf(y);
+      const std::vector<WeightRun>& runs = rows.Row(y).runs;
       reached.mostRuns = std::max(reached.mostRuns, runs.size());
+      size_t end = 0;
       for (const WeightRun& run : runs) {
         if (run.count > 0) end = std::max<size_t>(end, run.first + run.count);
       }
+      size_t& lastEnd = lastEnds[static_cast<size_t>(y)];
+      reached.compacted = reached.compacted || end < lastEnd;
+      reached.highestEnd = std::max(reached.highestEnd, end);
+      lastEnd = end;
     }
-    reached.compacted = reached.compacted || end < lastEnd;
-    reached.highestEnd = std::max(reached.highestEnd, end);
-    lastEnd = end;
   }
   return reached;
 }
