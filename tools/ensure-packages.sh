@@ -16,8 +16,15 @@ if [[ $# -eq 0 ]]; then
   exit 2
 fi
 
+native=$(dpkg --print-architecture)
+
+# A name without an architecture means the native one (or "all"): when the same package is also
+# installed for another architecture, dpkg-query lists one line for each.
 is_installed() {
-  [[ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" == installed ]]
+  local wanted="$native"
+  [[ "$1" == *:* ]] && wanted=${1##*:}
+  dpkg-query -W -f='${db:Status-Status} ${Architecture}\n' "$1" 2>/dev/null |
+    grep -qE "^installed ($wanted|all)\$"
 }
 
 missing=()
@@ -28,7 +35,6 @@ done
 
 # Foreign architectures that the missing packages need and dpkg does not have yet.
 architectures=()
-native=$(dpkg --print-architecture)
 enabled=" $(dpkg --print-foreign-architectures | tr '\n' ' ') "
 for package in "${missing[@]}"; do
   [[ "$package" == *:* ]] || continue
