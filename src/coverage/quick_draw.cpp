@@ -28,8 +28,7 @@ bool IsClaimed(const CoverageSpan& span) {
 
 class OwnerRows {
  public:
-  OwnerRows(int32_t width, int32_t height)
-      : width_(width), rows_(static_cast<size_t>(height)) {}
+  OwnerRows(int32_t width, int32_t height) : width_(width), rows_(static_cast<size_t>(height)) {}
 
   // Whether every owner of a pixel the shape claims can be tested against its mask.
   bool OwnersFitMask(const ShapeRows& shape, const FrontMask& front) const {
@@ -110,19 +109,14 @@ bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
                             uint8_t* image) {
   if (width <= 0 || height <= 0) return true;
   OwnerRows owners(width, height);
-  const Bounds window{0.0, double(width), 0.0, double(height)};
   const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);
-  MeasureScratch scratch;
-  const ShapeBands bands(outlines, fronts.size(), height,
-                         FoldBandRows(width, height, fronts.size()));
-  for (size_t b = 0; b < bands.bandCount(); ++b) {
-    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
-      MeasureShapeRows(window, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b), scratch);
-      if (scratch.rows.rows.empty()) continue;
-      if (checkEachShape && !owners.OwnersFitMask(scratch.rows, fronts[*i])) return RejectInput();
-      owners.Claim(scratch.rows, fronts[*i], ids[*i]);
-    }
-  }
+  const bool claimed = MeasureShapesByBand(
+      outlines, fronts.size(), width, height, [&](size_t i, const ShapeRows& measured) {
+        if (checkEachShape && !owners.OwnersFitMask(measured, fronts[i])) return false;
+        owners.Claim(measured, fronts[i], ids[i]);
+        return true;
+      });
+  if (!claimed) return RejectInput();
   if (!owners.OwnersBelow(colours.size())) return RejectInput();
   owners.Fill(image, colours);
   return true;

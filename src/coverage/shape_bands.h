@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "coverage/shape_coverage.h"
+
 namespace pintovel {
 
 class ShapeBands {
@@ -43,6 +45,24 @@ class ShapeBands {
 // Rows per band for the roads that own their data: about 64K pixels, at least 8 rows; a single
 // shape gains nothing from bands and takes all rows at once.
 int32_t FoldBandRows(int32_t width, int32_t height, size_t shapes);
+
+// Measures the first `count` outlines over the image {0, width, 0, height} band by band, each
+// band's shapes in list order, and hands every shape's measured rows of the band to
+// apply(index, rows). Stops as soon as apply returns false, and returns whether none did.
+template <class Apply>
+bool MeasureShapesByBand(const std::vector<Polygon>& outlines, size_t count, int32_t width,
+                         int32_t height, Apply apply) {
+  const Bounds image{0.0, double(width), 0.0, double(height)};
+  const ShapeBands bands(outlines, count, height, FoldBandRows(width, height, count));
+  MeasureScratch scratch;
+  for (size_t b = 0; b < bands.bandCount(); ++b) {
+    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
+      MeasureShapeRows(image, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b), scratch);
+      if (!scratch.rows.rows.empty() && !apply(size_t{*i}, scratch.rows)) return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace pintovel
 

@@ -14,19 +14,14 @@ bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Pol
   if (width <= 0 || height <= 0) return true;
   WeightRows rows;
   rows.Reset(width, 0, height);
-  const Bounds window{0.0, double(width), 0.0, double(height)};
   const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);
-  MeasureScratch scratch;
-  const ShapeBands bands(outlines, fronts.size(), height,
-                         FoldBandRows(width, height, fronts.size()));
-  for (size_t b = 0; b < bands.bandCount(); ++b) {
-    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
-      MeasureShapeRows(window, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b), scratch);
-      if (scratch.rows.rows.empty()) continue;
-      if (checkEachShape && !rows.ListsFitMask(scratch.rows, fronts[*i])) return RejectInput();
-      rows.Fold(scratch.rows, fronts[*i], ids[*i]);
-    }
-  }
+  const bool folded = MeasureShapesByBand(
+      outlines, fronts.size(), width, height, [&](size_t i, const ShapeRows& measured) {
+        if (checkEachShape && !rows.ListsFitMask(measured, fronts[i])) return false;
+        rows.Fold(measured, fronts[i], ids[i]);
+        return true;
+      });
+  if (!folded) return RejectInput();
   if (!rows.IdsBelow(colours.size())) return RejectInput();
   BlendWeightRows(image, rows, colours);
   return true;
