@@ -1,17 +1,98 @@
 #include "render/all_shape_draw.h"
 
 #include "coverage/shape_bands.h"
+#include "coverage/shape_coverage.h"
 #include "coverage/stacking_fold.h"
 #include "coverage/weight_rows.h"
 #include "render/compositing.h"
 #include "support/failure.h"
+#include "support/pixel_fill.h"
 
 namespace pintovel {
+
+namespace {
+
+// The list of a pixel that only the shape of a one-shape call has reached: the fold of its
+// coverage into an empty list, which appends one entry and reads no mask.
+class FirstList {
+ public:
+  size_t size() const {
+    return count_;
+  }
+  PixelWeight& operator[](size_t j) {
+    return entries_[j];
+  }
+  void push_back(const PixelWeight& entry) {
+    entries_[count_++] = entry;
+  }
+  void resize(size_t n) {
+    count_ = n;
+  }
+  const PixelWeight* data() const {
+    return entries_;
+  }
+
+ private:
+  PixelWeight entries_[1];
+  size_t count_ = 0;
+};
+
+bool FoldsAnyCoverage(const ShapeRows& shape) {
+  for (const CoverageSpan& span : shape.spans) {
+    if (IsFoldedCoverage(span.value)) return true;
+  }
+  return false;
+}
+
+// Blends one image row whose pixels hold the lists that `spans` fold into empty lists; pixels
+// in no span hold the empty list.
+void BlendFirstListsOfRow(uint8_t* row, int32_t width, const CoverageSpan* spans, size_t count,
+                          const FrontMask& front, int32_t id, const ColourTable& colours) {
+  int32_t x = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const CoverageSpan& span = spans[i];
+    ClearFourthBytes(row + 4 * static_cast<size_t>(x), static_cast<size_t>(span.x0 - x));
+    FirstList list;
+    if (IsFoldedCoverage(span.value)) FoldCoverage(list, front, id, span.value);
+    BlendRunOfList(row + 4 * static_cast<size_t>(span.x0), static_cast<size_t>(span.x1 - span.x0),
+                   list.data(), list.size(), colours);
+    x = span.x1;
+  }
+  ClearFourthBytes(row + 4 * static_cast<size_t>(x), static_cast<size_t>(width - x));
+}
+
+// A call with one shape: every list it folds into is empty, so each span's list follows from its
+// value alone and the rows are blended straight from the spans, with no per-pixel data.
+bool DrawOneShape(const FrontMask& front, const Polygon& outline, int32_t id,
+                  const ColourTable& colours, int32_t width, int32_t height, uint8_t* image) {
+  MeasureScratch scratch;
+  MeasureShapeRows(Bounds{0.0, double(width), 0.0, double(height)}, height, outline, scratch);
+  const ShapeRows& shape = scratch.rows;
+  // The shape's id ends up in a list exactly where its coverage is folded.
+  if (FoldsAnyCoverage(shape) && (id < 0 || static_cast<size_t>(id) >= colours.size())) {
+    return RejectInput();
+  }
+  const size_t rowBytes = 4 * static_cast<size_t>(width);
+  int32_t y = 0;
+  for (const MeasuredRow& measured : shape.rows) {
+    for (; y < measured.y; ++y) ClearFourthBytes(image + rowBytes * static_cast<size_t>(y), width);
+    BlendFirstListsOfRow(image + rowBytes * static_cast<size_t>(y), width, shape.SpansOf(measured),
+                         measured.count, front, id, colours);
+    ++y;
+  }
+  for (; y < height; ++y) ClearFourthBytes(image + rowBytes * static_cast<size_t>(y), width);
+  return true;
+}
+
+}  // namespace
 
 bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
                      const std::vector<int32_t>& ids, const ColourTable& colours, int32_t width,
                      int32_t height, uint8_t* image) {
   if (width <= 0 || height <= 0) return true;
+  if (fronts.size() == 1) {
+    return DrawOneShape(fronts[0], outlines[0], ids[0], colours, width, height, image);
+  }
   WeightRows rows;
   rows.Reset(width, 0, height);
   const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);

@@ -46,6 +46,21 @@ bool RunOnDraw(uint8_t* image, int32_t width, int32_t height,
   return true;
 }
 
+void BlendRunOfList(uint8_t* pixels, size_t count, const PixelWeight* entries, size_t length,
+                    const ColourTable& colours) {
+  if (length == 0) {
+    // An empty list keeps bytes 0 to 2: t = 0 + 1 * old + 0.5 truncates to old.
+    ClearFourthBytes(pixels, count);
+    return;
+  }
+  const ListBlend b = ListBlendOf(entries, length, colours);
+  if (b.remain == 0.0) {
+    FillRun(pixels, count, b);
+  } else {
+    for (size_t i = 0; i < count; ++i) BlendPixel(pixels + 4 * i, b);
+  }
+}
+
 void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& colours) {
   const size_t width = static_cast<size_t>(rows.width());
   for (int32_t y = rows.firstRow(); y < rows.firstRow() + rows.rowCount(); ++y) {
@@ -54,19 +69,9 @@ void BlendWeightRows(uint8_t* image, const WeightRows& rows, const ColourTable& 
     const std::vector<WeightRun>& runs = weightRow.runs;
     if (runs.empty()) ClearFourthBytes(row, width);
     for (size_t k = 0; k < runs.size(); ++k) {
-      uint8_t* pixels = row + 4 * static_cast<size_t>(runs[k].x0);
-      const size_t count = static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0);
-      if (runs[k].count == 0) {
-        // An empty list keeps bytes 0 to 2: t = 0 + 1 * old + 0.5 truncates to old.
-        ClearFourthBytes(pixels, count);
-        continue;
-      }
-      const ListBlend b = ListBlendOf(weightRow.EntriesOf(runs[k]), runs[k].count, colours);
-      if (b.remain == 0.0) {
-        FillRun(pixels, count, b);
-      } else {
-        for (size_t i = 0; i < count; ++i) BlendPixel(pixels + 4 * i, b);
-      }
+      BlendRunOfList(row + 4 * static_cast<size_t>(runs[k].x0),
+                     static_cast<size_t>(rows.RunEnd(runs, k) - runs[k].x0),
+                     weightRow.EntriesOf(runs[k]), runs[k].count, colours);
     }
   }
 }

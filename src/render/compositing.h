@@ -74,6 +74,11 @@ void BlendLists(uint8_t* image, const std::vector<std::vector<PixelWeight>>& pix
 bool RunOnDraw(uint8_t* image, int32_t width, int32_t height,
                const std::vector<std::vector<PixelWeight>>& pixels, const ColourTable& colours);
 
+// Blends the list entries[0 .. length) into `count` pixels from `pixels` on.
+// Requires: every id indexes the colour table.
+void BlendRunOfList(uint8_t* pixels, size_t count, const PixelWeight* entries, size_t length,
+                    const ColourTable& colours);
+
 // Blends every row of `rows` into the image rows it stands for (row y of the image starts at
 // byte 4 * y * width).
 // Requires: every id indexes the colour table; the image holds those rows of rows.width()
