@@ -529,6 +529,16 @@ TEST(AllocationFailure, AllShapeDrawQuickly) {
   std::printf("AllShapeDraw_Quickly: %ld allocation points\n", points);
 }
 
+// A call with a single shape takes roads of its own.
+TEST(AllocationFailure, DrawingRoadsWithOneShape) {
+  ShapeList one = Shapes();
+  one.fronts.resize(1);
+  one.outlines.resize(1);
+  one.ids.resize(1);
+  EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw, one), 0);
+  EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly, one), 0);
+}
+
 TEST(AllocationFailure, AllShapeDrawOnABusyScene) {
   const BusyScene scene = MakeBusyScene();
   const long points =
