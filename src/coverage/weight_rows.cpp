@@ -76,6 +76,15 @@ class ShortList {
   void resize(size_t n) {
     count_ = n;
   }
+  // Requires: count <= kShortList.
+  void Assign(const PixelWeight* entries, uint32_t count) {
+    count_ = count;
+    // A fixed trip count: compilers turn the obvious copying loop into a string move, whose
+    // start-up costs more than copying lists this short (measured).
+    for (uint32_t j = 0; j < kShortList; ++j) {
+      if (j < count) items_[j] = entries[j];
+    }
+  }
 
  private:
   PixelWeight items_[kShortList + 1];
@@ -110,11 +119,45 @@ void FoldInStore(WeightRow& row, WeightRun& piece, const FrontMask& front, int32
   piece.count = static_cast<uint32_t>(entries.size() - first);
 }
 
+bool NothingInFront(const WeightRow& row, const WeightRun& run, const FrontMask& front) {
+  const PixelWeight* entries = row.EntriesOf(run);
+  for (uint32_t j = 0; j < run.count; ++j) {
+    if (IsInFront(front, entries[j].id)) return false;
+  }
+  return true;
+}
+
+// Whether the run's list is the shape's sole entry with weight exactly 1.
+bool IsWholeShare(const WeightRow& row, const WeightRun& run, int32_t id) {
+  return run.count == 1 && SameEntry(row.EntriesOf(run)[0], PixelWeight{id, 1.0});
+}
+
+// A piece that the shape covers whole and where no entry lies in front of it: the fold leaves
+// the shape's sole entry of weight 1 (FoldFullCoverage), whatever the piece held, so the list
+// is known without folding and the pieces of a shape's interior join into one.
+void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0,
+                      const WeightRun& old, int32_t id) {
+  if (!pieces.empty() && IsWholeShare(row, pieces.back(), id)) return;
+  WeightRun piece{x0, old.first, old.count};
+  if (!IsWholeShare(row, old, id)) {
+    const size_t first = row.entries.size();
+    ReserveEntries(row.entries, first + 1);
+    row.entries.push_back(PixelWeight{id, 1.0});
+    piece.first = static_cast<uint32_t>(first);
+    piece.count = 1;
+  }
+  pieces.push_back(piece);
+}
+
 // Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
 // `old` and, when `folded`, receive coverage `cov`. A piece whose list equals the previous
 // piece's joins it.
 void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, const WeightRun& old,
                  bool folded, double cov, const FrontMask& front, int32_t id) {
+  if (folded && cov > kFullCoverage && NothingInFront(row, old, front)) {
+    AppendWholeShare(row, pieces, x0, old, id);
+    return;
+  }
   WeightRun piece{x0, old.first, old.count};
   if (!folded || old.count > kShortList) {
     if (folded) FoldInStore(row, piece, front, id, cov);
@@ -124,8 +167,7 @@ void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, con
   // Short lists are folded on the stack: the result is stored only when it is new to the row's
   // stretch (not the previous piece's list, not the list it came from).
   ShortList list;
-  const PixelWeight* source = row.EntriesOf(old);
-  for (uint32_t j = 0; j < old.count; ++j) list.push_back(source[j]);
+  list.Assign(row.EntriesOf(old), old.count);
   FoldCoverage(list, front, id, cov);
   if (!pieces.empty() && SameEntries(row, pieces.back(), list)) return;
   if (!SameEntries(row, old, list)) {
