@@ -14,13 +14,19 @@
 
 namespace pintovel {
 
-// Index of the run holding pixel x: the last run starting at or before x.
+// Index of the run holding pixel x: the last run starting at or before x. Halving without
+// branches on the comparisons, which a row of many runs makes unpredictable.
 // Requires: runs[0].x0 <= x.
 template <class Run>
 size_t RunIndexAt(const std::vector<Run>& runs, int32_t x) {
-  const auto after = std::upper_bound(runs.begin(), runs.end(), x,
-                                      [](int32_t value, const Run& run) { return value < run.x0; });
-  return static_cast<size_t>(after - runs.begin()) - 1;
+  const Run* base = runs.data();
+  // The run sought lies in base[0 .. n), and base->x0 <= x.
+  for (size_t n = runs.size(); n > 1;) {
+    const size_t half = n / 2;
+    base = base[half].x0 <= x ? base + half : base;
+    n -= half;
+  }
+  return static_cast<size_t>(base - runs.data());
 }
 
 // One past the last pixel of run k.
