@@ -100,10 +100,17 @@ bool SameEntries(const WeightRow& row, const WeightRun& run, ShortList& list) {
   return true;
 }
 
-// Room for `needed` entries, growing geometrically; lists are addressed by 32-bit positions.
-void ReserveEntries(std::vector<PixelWeight>& entries, size_t needed) {
-  if (needed > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-  if (needed > entries.capacity()) entries.reserve(std::max(needed, 2 * entries.capacity()));
+constexpr size_t kMostEntries = std::numeric_limits<uint32_t>::max();
+
+void GrowEntries(std::vector<PixelWeight>& entries, size_t needed) {
+  if (needed > kMostEntries) throw std::bad_alloc();
+  entries.reserve(std::min(std::max(needed, 2 * entries.capacity()), kMostEntries));
+}
+
+// Room for `needed` entries, growing geometrically. Lists are addressed by 32-bit positions:
+// the store grows only here and never beyond kMostEntries, so needed <= capacity is in range.
+inline void ReserveEntries(std::vector<PixelWeight>& entries, size_t needed) {
+  if (needed > entries.capacity()) GrowEntries(entries, needed);
 }
 
 // Folds a long list as a copy at the end of the row's store; `piece` then refers to it.
