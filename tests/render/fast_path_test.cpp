@@ -45,7 +45,9 @@ class SceneMaker {
   // A scene whose outlines stay inside the image, or, with `beyond`, may leave it.
   Scene Make(bool beyond) {
     Scene s;
-    s.width = Int(1, 24);
+    // Now and then an image so wide that the roads which fold band by band (bands of about
+    // 16K pixels) split its rows into two or three bands, with shapes across the band edges.
+    s.width = Chance(0.05) ? Int(1500, 2100) : Int(1, 24);
     s.height = Int(1, 24);
     const int32_t idCount = Int(1, 6);
     const int32_t shapes = Int(0, 9);
@@ -164,14 +166,27 @@ TEST(FastPathReference, AllShapeDrawEqualsCreatePixelDataThenOnDraw) {
   }
 }
 
+// The outlines clipped to the image, as the reference roads need them.
+std::vector<Polygon> ClippedToImage(const Scene& s) {
+  std::vector<Polygon> clipped = s.outlines;
+  for (Polygon& polygon : clipped) {
+    Bounds bounds = BoundingBox(polygon);
+    Polygon scratch;
+    Bounds scratchBounds{};
+    ClipPolygonToImage(polygon, bounds, s.width, s.height, polygon, scratch, scratchBounds);
+  }
+  return clipped;
+}
+
 TEST(FastPathReference, QuickDrawMatchesTheStraightforwardOwnerMap) {
   SceneMaker maker(303);
   for (int n = 0; n < 3000; ++n) {
-    const Scene s = maker.Make(false);
+    // Every other scene has outlines beyond the image, which the library clips itself.
+    const Scene s = maker.Make(n % 2 == 1);
     std::vector<uint8_t> fast = s.image, slow = s.image;
     const bool fastOk = AllShapeDraw_Quickly(&s.fronts, &s.outlines, &s.ids, &s.colours, s.width,
                                              s.height, fast.data());
-    const bool slowOk = ReferenceQuickDraw(s.fronts, s.outlines, s.ids, s.colours, s.width,
+    const bool slowOk = ReferenceQuickDraw(s.fronts, ClippedToImage(s), s.ids, s.colours, s.width,
                                            s.height, &LibraryCoverage, slow.data());
     ASSERT_EQ(fastOk, slowOk) << "scene " << n << ": " << Describe(s);
     ASSERT_EQ(fast, slow) << "scene " << n << ": " << Describe(s);
