@@ -13,10 +13,25 @@
 
 namespace pintovel {
 
-// Sets `count` pixels from `pixels` on to `value` (its bytes in memory order), by doubling
-// copies of what is already written, so long runs go at the speed of memcpy.
+// Below this many pixels a run is written four pixels a store; from it on, by memcpy.
+constexpr size_t kPixelsFilledByCopy = 256;
+
+// Sets `count` pixels from `pixels` on to `value` (its bytes in memory order). Long runs are
+// written by doubling copies of what is already written, so they go at the speed of memcpy;
+// shorter ones would spend more on the calls than on the bytes.
 inline void FillPixels(uint8_t* pixels, size_t count, uint32_t value) {
-  if (count == 0) return;
+  if (count < kPixelsFilledByCopy) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    // On x86 (little-endian) the four lanes hold `value`'s bytes in memory order.
+    const __m128i four = _mm_set1_epi32(static_cast<int32_t>(value));
+    for (; i + 4 <= count; i += 4) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + 4 * i), four);
+    }
+#endif
+    for (; i < count; ++i) std::memcpy(pixels + 4 * i, &value, sizeof value);
+    return;
+  }
   std::memcpy(pixels, &value, sizeof value);
   for (size_t done = 1; done < count;) {
     const size_t n = std::min(done, count - done);

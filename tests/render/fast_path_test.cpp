@@ -45,10 +45,12 @@ class SceneMaker {
   // A scene whose outlines stay inside the image, or, with `beyond`, may leave it.
   Scene Make(bool beyond) {
     Scene s;
-    // Now and then an image so wide that the roads which fold band by band (bands of about
-    // 16K pixels) split its rows into two or three bands, with shapes across the band edges.
-    s.width = Chance(0.05) ? Int(1500, 2100) : Int(1, 24);
-    s.height = Int(1, 24);
+    // Now and then an image large enough that the roads which work band by band split its rows
+    // into two or three bands, with shapes across the band edges: AllShapeDraw's bands hold
+    // about 16K pixels, the quick road's about 256K.
+    const double size = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
+    s.width = size < 0.06 ? Int(1500, 2100) : Int(1, 24);
+    s.height = size < 0.01 ? Int(130, 300) : Int(1, 24);
     const int32_t idCount = Int(1, 6);
     const int32_t shapes = Int(0, 9);
     const bool ordered = Chance(0.5);  // masks from one stacking order, or random bits
