@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "coverage/run_rows.h"
 #include "coverage/shape_bands.h"
 #include "coverage/shape_coverage.h"
 #include "coverage/stacking_fold.h"
@@ -148,8 +149,13 @@ class OwnerRows {
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnerRun>& runs = BandRow(row.y);
       if (runs.empty()) runs.push_back(OwnerRun{0, kNoOwner});
-      ClaimRow(runs, shape.RunsOf(row), row.count, front, id);
-      runs.swap(rebuilt_);
+      RewriteRunsUnderSpans(
+          runs, width_, shape.RunsOf(row), row.count, pieces_,
+          [&](int32_t x0, const OwnerRun& old, const ClaimedRun* claim) {
+            const int32_t owner = claim != nullptr && TakesFrom(front, old.owner) ? id : old.owner;
+            AppendOwner(pieces_, x0, owner);
+          },
+          [](const OwnerRun& a, const OwnerRun& b) { return a.owner == b.owner; });
     }
   }
 
@@ -195,42 +201,10 @@ class OwnerRows {
     return k + 1 < runs.size() ? runs[k + 1].x0 : width_;
   }
 
-  // The row `runs` after the shape claims `claims` (sorted, disjoint, inside the width), built
-  // into rebuilt_: the runs before the first claim are copied whole, the stretch from there to
-  // the last claim's end is cut where claims begin and end, the runs after it are copied whole.
-  void ClaimRow(const std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
-                const FrontMask& front, int32_t id) {
-    rebuilt_.clear();
-    // The run holding the first claimed pixel: the last one starting at or before it.
-    size_t k = static_cast<size_t>(
-                   std::upper_bound(runs.begin(), runs.end(), claims[0].x0,
-                                    [](int32_t x, const OwnerRun& run) { return x < run.x0; }) -
-                   runs.begin()) -
-               1;
-    rebuilt_.insert(rebuilt_.end(), runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(k));
-    int32_t x = runs[k].x0;  // pixels before x are in rebuilt_; run k holds pixel x
-    for (size_t i = 0; i < count; ++i) {
-      for (int32_t end = claims[i].x0; x < end;) {  // the gap before the claim keeps its owners
-        AppendOwner(rebuilt_, x, runs[k].owner);
-        x = std::min(RunEnd(runs, k), end);
-        if (x == RunEnd(runs, k)) ++k;
-      }
-      for (int32_t end = claims[i].x1; x < end;) {
-        AppendOwner(rebuilt_, x, TakesFrom(front, runs[k].owner) ? id : runs[k].owner);
-        x = std::min(RunEnd(runs, k), end);
-        if (x == RunEnd(runs, k)) ++k;
-      }
-    }
-    if (k == runs.size()) return;
-    // The rest of run k, then the runs after it, which already differ from their neighbours.
-    AppendOwner(rebuilt_, x, runs[k].owner);
-    rebuilt_.insert(rebuilt_.end(), runs.begin() + static_cast<std::ptrdiff_t>(k) + 1, runs.end());
-  }
-
   int32_t width_;
   int32_t top_ = 0;
   std::vector<std::vector<OwnerRun>> band_;
-  std::vector<OwnerRun> rebuilt_;
+  std::vector<OwnerRun> pieces_;  // the stretch of a row being rewritten
   std::vector<OwnerRun> store_;
   std::vector<size_t> rowStarts_;  // row y's runs are store_[rowStarts_[y] .. rowStarts_[y + 1])
 };

@@ -35,10 +35,11 @@ int32_t RunEndOf(const std::vector<Run>& runs, size_t k, int32_t width) {
 // gaps between spans; append pushes the piece's new run onto `pieces` (or lets the previous
 // piece absorb it). The stretch is then replaced by `pieces`, joined with its neighbours where
 // same(a, b) says two runs hold equal values.
+// `Span` is any record with the int32 fields x0 and x1 of a CoverageSpan.
 // Requires: spans sorted, disjoint, non-empty, inside [0, width); runs cover the row.
-template <class Run, class Append, class Same>
-void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const CoverageSpan* spans,
-                           size_t count, std::vector<Run>& pieces, Append append, Same same) {
+template <class Run, class Span, class Append, class Same>
+void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Span* spans, size_t count,
+                           std::vector<Run>& pieces, Append append, Same same) {
   const int32_t regionStart = spans[0].x0;
   const int32_t regionEnd = spans[count - 1].x1;
   const size_t k0 = RunIndexAt(runs, regionStart);
