@@ -148,7 +148,10 @@ class OwnerRows {
   void Claim(const ClaimedRows& shape, const FrontMask& front, int32_t id) {
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnerRun>& runs = BandRow(row.y);
-      if (runs.empty()) runs.push_back(OwnerRun{0, kNoOwner});
+      if (runs.empty()) {
+        ClaimFreshRow(runs, shape.RunsOf(row), row.count, id);
+        continue;
+      }
       RewriteRunsUnderSpans(
           runs, width_, shape.RunsOf(row), row.count, pieces_,
           [&](int32_t x0, const OwnerRun& old, const ClaimedRun* claim) {
@@ -196,6 +199,16 @@ class OwnerRows {
   }
   const std::vector<OwnerRun>& BandRow(int32_t y) const {
     return band_[static_cast<size_t>(y - top_)];
+  }
+  // A row without owners takes the claims as they are (claims never touch, so a gap with no
+  // owner lies between any two).
+  void ClaimFreshRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
+                     int32_t id) const {
+    if (claims[0].x0 > 0) runs.push_back(OwnerRun{0, kNoOwner});
+    for (size_t i = 0; i < count; ++i) {
+      runs.push_back(OwnerRun{claims[i].x0, id});
+      if (claims[i].x1 < width_) runs.push_back(OwnerRun{claims[i].x1, kNoOwner});
+    }
   }
   int32_t RunEnd(const std::vector<OwnerRun>& runs, size_t k) const {
     return k + 1 < runs.size() ? runs[k + 1].x0 : width_;
