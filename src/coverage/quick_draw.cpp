@@ -50,15 +50,17 @@ class ClaimCollector final : public CoverageRowSink {
 
   void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
     const size_t first = out_.runs.size();
+    // The run being joined, in the kernel's cells; empty (x0 == x1) before the first claim.
+    ClaimedRun open{0, 0};
     for (size_t i = 0; i < count; ++i) {
       if (!(spans[i].value >= kOwnershipCoverage)) continue;
-      const int32_t x0 = spans[i].x0 + shiftX_, x1 = spans[i].x1 + shiftX_;
-      if (out_.runs.size() > first && out_.runs.back().x1 == x0) {
-        out_.runs.back().x1 = x1;
-      } else {
-        out_.runs.push_back(ClaimedRun{x0, x1});
+      if (spans[i].x0 != open.x1 || open.x0 == open.x1) {
+        if (open.x0 != open.x1) Keep(open);
+        open.x0 = spans[i].x0;
       }
+      open.x1 = spans[i].x1;
     }
+    if (open.x0 != open.x1) Keep(open);
     if (out_.runs.size() > first) {
       out_.rows.push_back(ClaimedRow{y + shiftY_, static_cast<uint32_t>(first),
                                      static_cast<uint32_t>(out_.runs.size() - first)});
@@ -66,6 +68,10 @@ class ClaimCollector final : public CoverageRowSink {
   }
 
  private:
+  void Keep(const ClaimedRun& run) {
+    out_.runs.push_back(ClaimedRun{run.x0 + shiftX_, run.x1 + shiftX_});
+  }
+
   ClaimedRows& out_;
   int32_t shiftX_;
   int32_t shiftY_;
