@@ -18,9 +18,15 @@ namespace pintovel {
 // Requires: runs[0].x0 <= x.
 template <class Run>
 size_t RunIndexAt(const std::vector<Run>& runs, int32_t x) {
-  const auto after = std::upper_bound(runs.begin(), runs.end(), x,
-                                      [](int32_t value, const Run& run) { return value < run.x0; });
-  return static_cast<size_t>(after - runs.begin()) - 1;
+  // The answer lies in [first, first + count); each step halves the count without a branch on
+  // the data (a conditional move), since where x falls among a row's runs is unpredictable.
+  size_t first = 0;
+  for (size_t count = runs.size(); count > 1;) {
+    const size_t half = count / 2;
+    first = runs[first + half].x0 <= x ? first + half : first;
+    count -= half;
+  }
+  return first;
 }
 
 // One past the last pixel of run k.
@@ -43,7 +49,6 @@ void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Span* sp
   const int32_t regionStart = spans[0].x0;
   const int32_t regionEnd = spans[count - 1].x1;
   const size_t k0 = RunIndexAt(runs, regionStart);
-  const size_t k1 = RunIndexAt(runs, regionEnd - 1);
 
   pieces.clear();
   if (runs[k0].x0 < regionStart) pieces.push_back(runs[k0]);
@@ -58,6 +63,9 @@ void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Span* sp
     if (x == runEnd) ++k;
     if (inSpan && x == spans[s].x1) ++s;
   }
+  // The run holding the last pixel of the stretch: k, or the one before when the stretch
+  // ended exactly where run k starts.
+  const size_t k1 = k < runs.size() && runs[k].x0 < regionEnd ? k : k - 1;
   if (RunEndOf(runs, k1, width) > regionEnd) append(regionEnd, runs[k1], nullptr);
 
   // Pieces equal to the neighbouring runs join them: the replaced stretch grows over a
