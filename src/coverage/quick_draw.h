@@ -12,7 +12,9 @@ namespace pintovel {
 constexpr double kOwnershipCoverage = 0.5;
 
 // The owners of the whole image, held as runs of pixels with one owner, then the owners'
-// colours (all four bytes) copied into the owned pixels; the others keep all four bytes.
+// colours (all four bytes) copied into the owned pixels; the others keep all four bytes. Every
+// allocation happens before the first pixel is written, so a failed one leaves the image as it
+// was. A call with a single shape that has vertices needs no owners: its claims are filled.
 // Returns false, leaving the image untouched, when a shape claims a pixel whose owner lies
 // outside its front mask, or an owner lies outside the colour table.
 // Requires (checked by the export): width * height representable, outlines and ids at least

@@ -14,19 +14,19 @@
 
 namespace pintovel {
 
-// Index of the run holding pixel x: the last run starting at or before x. Halving without
-// branches on the comparisons, which a row of many runs makes unpredictable.
+// Index of the run holding pixel x: the last run starting at or before x.
 // Requires: runs[0].x0 <= x.
 template <class Run>
 size_t RunIndexAt(const std::vector<Run>& runs, int32_t x) {
-  const Run* base = runs.data();
-  // The run sought lies in base[0 .. n), and base->x0 <= x.
-  for (size_t n = runs.size(); n > 1;) {
-    const size_t half = n / 2;
-    base = base[half].x0 <= x ? base + half : base;
-    n -= half;
+  // The answer lies in [first, first + count); each step halves the count without a branch on
+  // the data (a conditional move), since where x falls among a row's runs is unpredictable.
+  size_t first = 0;
+  for (size_t count = runs.size(); count > 1;) {
+    const size_t half = count / 2;
+    first = runs[first + half].x0 <= x ? first + half : first;
+    count -= half;
   }
-  return static_cast<size_t>(base - runs.data());
+  return first;
 }
 
 // One past the last pixel of run k.
@@ -41,14 +41,14 @@ int32_t RunEndOf(const std::vector<Run>& runs, size_t k, int32_t width) {
 // gaps between spans; append pushes the piece's new run onto `pieces` (or lets the previous
 // piece absorb it). The stretch is then replaced by `pieces`, joined with its neighbours where
 // same(a, b) says two runs hold equal values.
+// `Span` is any record with the int32 fields x0 and x1 of a CoverageSpan.
 // Requires: spans sorted, disjoint, non-empty, inside [0, width); runs cover the row.
-template <class Run, class Append, class Same>
-void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const CoverageSpan* spans,
-                           size_t count, std::vector<Run>& pieces, Append append, Same same) {
+template <class Run, class Span, class Append, class Same>
+void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Span* spans, size_t count,
+                           std::vector<Run>& pieces, Append append, Same same) {
   const int32_t regionStart = spans[0].x0;
   const int32_t regionEnd = spans[count - 1].x1;
   const size_t k0 = RunIndexAt(runs, regionStart);
-  const size_t k1 = RunIndexAt(runs, regionEnd - 1);
 
   pieces.clear();
   if (runs[k0].x0 < regionStart) pieces.push_back(runs[k0]);
@@ -63,6 +63,9 @@ void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Coverage
     if (x == runEnd) ++k;
     if (inSpan && x == spans[s].x1) ++s;
   }
+  // The run holding the last pixel of the stretch: k, or the one before when the stretch
+  // ended exactly where run k starts.
+  const size_t k1 = k < runs.size() && runs[k].x0 < regionEnd ? k : k - 1;
   if (RunEndOf(runs, k1, width) > regionEnd) append(regionEnd, runs[k1], nullptr);
 
   // Pieces equal to the neighbouring runs join them: the replaced stretch grows over a

@@ -61,41 +61,52 @@ RowSpan RowsOfOutline(const Polygon& outline, int32_t height) {
   return RowSpan{static_cast<int32_t>(top), static_cast<int32_t>(bottom)};
 }
 
-void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
-                      int32_t firstRow, int32_t endRow, MeasureScratch& scratch) {
-  scratch.rows.Clear();
+ShapeKernelInput PrepareShapeKernel(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
+                                    int32_t firstRow, int32_t endRow, Polygon& clipped,
+                                    Polygon& clipScratch) {
+  const ShapeKernelInput nothing{&outline, CellRange{0, 0, 0, 0}, 0, 0, 0, 0};
   const CellRange windowCells = WindowCells(window);
   const CellRange used{windowCells.originX, windowCells.originY, windowCells.cols,
                        std::min(windowCells.rows, rowsUsed)};
-  if (outline.empty() || used.cols <= 0 || used.rows <= 0) return;
+  if (outline.empty() || used.cols <= 0 || used.rows <= 0) return nothing;
   // The rows asked for, within the used ones; in int64 since used.originY + used.rows may
   // exceed int32 by one row's worth of nothing.
   const int64_t first = std::max<int64_t>(firstRow, used.originY);
   const int64_t end = std::min<int64_t>(endRow, int64_t{used.originY} + used.rows);
-  if (first >= end) return;
+  if (first >= end) return nothing;
   if (BoxInsideCells(BoundingBox(outline), used)) {
-    RowCollector collect(scratch.rows, 0, 0);
-    MeasureCoverageRows(outline, used, static_cast<int32_t>(first), static_cast<int32_t>(end),
-                        scratch.kernel, collect);
-    return;
+    return ShapeKernelInput{&outline, used, static_cast<int32_t>(first), static_cast<int32_t>(end),
+                            0,        0};
   }
 
   // Clipped relative to the first used cell: the shift by whole pixels is exact for vertices
   // near the window, and the crossings the clip interpolates keep their accuracy however far
   // the window lies from the origin (near y = 2e9 an absolute double resolves only 2e-7).
   const double shiftX = used.originX, shiftY = used.originY;
-  Polygon& clipped = scratch.clipped;
   clipped.resize(outline.size());
   for (size_t i = 0; i < outline.size(); ++i) {
     clipped[i] = Point{outline[i].x - shiftX, outline[i].y - shiftY};
   }
   Bounds box = BoundingBox(clipped);
   Bounds scratchBounds{};
-  ClipPolygonToCells(clipped, box, 0, 0, used.cols, used.rows, clipped, scratch.clipScratch,
-                     scratchBounds);
-  if (clipped.empty()) return;
-  RowCollector collect(scratch.rows, used.originX, used.originY);
-  MeasureCoverageRows(clipped, CellRange{0, 0, used.cols, used.rows}, 0, used.rows, scratch.kernel,
+  ClipPolygonToCells(clipped, box, 0, 0, used.cols, used.rows, clipped, clipScratch, scratchBounds);
+  if (clipped.empty()) return nothing;
+  return ShapeKernelInput{&clipped,
+                          CellRange{0, 0, used.cols, used.rows},
+                          static_cast<int32_t>(first - used.originY),
+                          static_cast<int32_t>(end - used.originY),
+                          used.originX,
+                          used.originY};
+}
+
+void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
+                      int32_t firstRow, int32_t endRow, MeasureScratch& scratch) {
+  scratch.rows.Clear();
+  const ShapeKernelInput input = PrepareShapeKernel(window, rowsUsed, outline, firstRow, endRow,
+                                                    scratch.clipped, scratch.clipScratch);
+  if (input.firstRow >= input.endRow) return;
+  RowCollector collect(scratch.rows, input.shiftX, input.shiftY);
+  MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
                       collect);
 }
 

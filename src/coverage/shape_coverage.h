@@ -57,6 +57,23 @@ void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& out
 void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
                       int32_t firstRow, int32_t endRow, MeasureScratch& scratch);
 
+// What the kernel runs over to measure an outline as MeasureShapeRows does: `polygon` (the
+// outline itself, or its copy clipped to the used cells in `clipped`) over `cells`, rows
+// firstRow .. endRow - 1 of those cells; a cell (x, y) of theirs is the window's cell
+// (x + shiftX, y + shiftY). Nothing is to be measured when firstRow == endRow. For the roads
+// that read the kernel's rows straight from their own sink instead of through ShapeRows.
+struct ShapeKernelInput {
+  const Polygon* polygon;
+  CellRange cells;
+  int32_t firstRow;
+  int32_t endRow;
+  int32_t shiftX;
+  int32_t shiftY;
+};
+ShapeKernelInput PrepareShapeKernel(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
+                                    int32_t firstRow, int32_t endRow, Polygon& clipped,
+                                    Polygon& clipScratch);
+
 // The rows firstRow .. endRow - 1 of the image that an outline's vertices span (clamped to
 // 0 .. height); empty (firstRow == endRow) for an outline without vertices.
 struct RowSpan {
