@@ -14,7 +14,7 @@ void FillRun(uint8_t* pixels, size_t count, const ListBlend& b) {
   BlendPixel(first, b);
   uint32_t value;
   std::memcpy(&value, first, sizeof value);
-  FillPixels(pixels, count, value);
+  StorePixels(pixels, count, value);
 }
 
 }  // namespace
