@@ -47,6 +47,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #ifdef __clang__
@@ -432,39 +433,32 @@ int32_t LowestBit(uint64_t bits) {
 #endif
 }
 
-// Collects a row's spans, holding the last one back so that the next can extend it when it
-// starts where it ends with the same value (a touched cell often reads exactly like the run
-// beside it, e.g. along a vertical edge on a grid line).
+// Collects a row's spans, extending the last one when the next starts where it ends with the
+// same value (a touched cell often reads exactly like the run beside it, e.g. along a vertical
+// edge on a grid line).
 class SpanWriter {
  public:
   explicit SpanWriter(CoverageSpan* spans) : spans_(spans) {}
 
   void Add(int32_t x0, int32_t x1, double value) {
-    if (x0 == last_.x1 && value == last_.value) {
-      last_.x1 = x1;
-      return;
+    if (x0 == lastEnd_ && value == lastValue_) {
+      spans_[count_ - 1].x1 = x1;
+    } else {
+      spans_[count_++] = CoverageSpan{x0, x1, value};
+      lastValue_ = value;
     }
-    if (held_) {
-      spans_[count_++] = last_;
-    }
-    last_ = CoverageSpan{x0, x1, value};
-    held_ = true;
+    lastEnd_ = x1;
   }
 
-  // The number of spans written.
-  size_t Finish() {
-    if (held_) {
-      spans_[count_++] = last_;
-      held_ = false;
-    }
+  size_t count() const {
     return count_;
   }
 
  private:
   CoverageSpan* spans_;
   size_t count_ = 0;
-  CoverageSpan last_{0, 0, 0.0};  // value 0 is never added, so nothing extends this
-  bool held_ = false;
+  int32_t lastEnd_ = std::numeric_limits<int32_t>::min();  // no span ends there: the first span is never an extension
+  double lastValue_ = 0.0;
 };
 
 // Turns one accumulated row into spans (absolute columns: relative column + left) and clears
@@ -503,7 +497,7 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       next = column + 1;
     } while (bits != 0);
   }
-  return out.Finish();
+  return out.count();
 }
 
 // Sweeps rows bandTop .. bandEnd - 1 of the band and reports those with spans.
@@ -635,7 +629,21 @@ inline bool MeasuredEdge(const Measurement& m, size_t i, CoverageEdge& edge) {
 // All rows in one band: each edge goes into the cells as soon as it is made, in polygon order
 // as in MeasureInBands, so the two give the same bits.
 void MeasureInOneBand(const Measurement& m) {
-  for (size_t i = 0; i < m.polygon.size(); ++i) {
+  const size_t n = m.polygon.size();
+  for (size_t i = 0; i < n; ++i) {
+    const CoverageVertex& va = m.vertices[i];
+    const CoverageVertex& vb = m.vertices[i + 1 == n ? 0 : i + 1];
+    if (va.row == vb.row) {
+      // Within one row (or horizontal): the piece AddEdgeToBand would add for the edge.
+      if (va.y != vb.y && va.row >= m.rowBegin && va.row < m.rowEnd) {
+        const bool down = vb.y > va.y;
+        const CoverageVertex& upper = down ? va : vb;
+        const CoverageVertex& lower = down ? vb : va;
+        AddRowPiece(m.band.Row(va.row - m.rowBegin), upper.column, upper.x, upper.y, lower.column,
+                    lower.x, lower.y, down ? 1.0 : -1.0, nullptr);
+      }
+      continue;
+    }
     CoverageEdge edge;
     if (MeasuredEdge(m, i, edge)) {
       AddEdgeToBand(edge, m.rowBegin, m.rowEnd, m.band);
