@@ -308,20 +308,11 @@ struct AccumulatorRow {
   uint64_t* touched;
 };
 
-// A cell whose bit is clear holds leftovers (of an earlier row, shape or call): it starts from
-// zero, and setting its bit makes it count.
 inline void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
-  uint64_t& word = row.touched[column >> 6];
-  const uint64_t bit = uint64_t{1} << (column & 63);
   CoverageCell& cell = row.cells[column];
-  if ((word & bit) != 0) {
-    cell.cover += height;
-    cell.area += height * meanX;
-  } else {
-    cell.cover = height;
-    cell.area = height * meanX;
-    word |= bit;
-  }
+  cell.cover += height;
+  cell.area += height * meanX;
+  row.touched[column >> 6] |= uint64_t{1} << (column & 63);
 }
 
 // Adds the piece of an edge inside one row, from its upper end (columnA + xA, yA) to its lower
@@ -457,13 +448,14 @@ class SpanWriter {
  private:
   CoverageSpan* spans_;
   size_t count_ = 0;
-  int32_t lastEnd_ = std::numeric_limits<int32_t>::min();  // no span ends there: the first span is never an extension
+  int32_t lastEnd_ = std::numeric_limits<int32_t>::min();  // no span ends there: the first span is
+                                                           // never an extension
   double lastValue_ = 0.0;
 };
 
 // Turns one accumulated row into spans (absolute columns: relative column + left) and clears
-// its bits. Columns from emitEnd on (the extra column) are read, never emitted. Returns the
-// number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
+// its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
+// Returns the number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
 size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
                 CoverageSpan* spans) {
   // The running sum of cover as a double-double.
@@ -487,6 +479,7 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
         }
       }
       const CoverageCell cell = row.cells[column];
+      row.cells[column] = CoverageCell{0.0, 0.0};
       const DoubleDouble run = TwoSum(runHi, cell.cover);
       runHi = run.hi;
       runLo += run.lo;
@@ -708,8 +701,8 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
 
   const size_t cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(width);
   if (scratch.cellCapacity < cellCount) {
-    scratch.cells.reset();  // the old cells need not be kept: their bits are clear
-    scratch.cells.reset(new CoverageCell[cellCount]);
+    scratch.cells.reset();  // zero, like the old ones: nothing to carry over
+    scratch.cells.reset(new CoverageCell[cellCount]());
     scratch.cellCapacity = cellCount;
   }
   const size_t spanCount = 2 * static_cast<size_t>(emitEnd) + 1;
@@ -720,6 +713,8 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   }
   GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
   if (scratch.dirty) {
+    std::fill(scratch.cells.get(), scratch.cells.get() + scratch.cellCapacity,
+              CoverageCell{0.0, 0.0});
     std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
   }
   scratch.vertices.resize(polygon.size());

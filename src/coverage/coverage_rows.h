@@ -45,10 +45,9 @@ struct CoverageCell;
 
 // Working memory of the kernel (accumulation cells, touched-cell bits, edge list, span buffer),
 // reused across shapes and calls so that measuring allocates nothing once it has grown. Between
-// calls every touched bit is zero; the cells hold whatever earlier calls left, since a cell is
-// read only while its bit is set and starts afresh when its bit is set. So a fresh scratch costs
-// an allocation, not a clearing of the whole accumulator. A call cut short by a sink that throws
-// leaves `dirty` set, and the next call clears the bits first.
+// calls every cell and bit is zero: the sweep clears the cells it reads, which are the only ones
+// written. A call cut short by a sink that throws leaves `dirty` set, and the next call clears
+// everything first.
 class CoverageScratch {
  public:
   CoverageScratch();
@@ -67,7 +66,7 @@ class CoverageScratch {
   std::vector<uint32_t> byBand;           // edge indices grouped by the band they start in
   std::vector<uint32_t> active;           // edges reaching the current band, in polygon order
   std::vector<uint32_t> current;          // the edges of the band being measured
-  std::unique_ptr<CoverageCell[]> cells;  // not initialised: see above
+  std::unique_ptr<CoverageCell[]> cells;  // cellCapacity cells
   size_t cellCapacity = 0;
   std::vector<uint64_t> touched;
   std::unique_ptr<CoverageSpan[]> spans;  // not initialised: written before read
