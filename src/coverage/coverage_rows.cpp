@@ -106,8 +106,9 @@ CoverageScratch& CoverageScratch::operator=(CoverageScratch&&) noexcept = defaul
 
 namespace {
 
-// Cells per band: at 16 bytes a cell (cover and area) a band stays within 256 KB.
-constexpr int32_t kBandCells = 16384;
+// Cells per band (16 bytes each, so 1 MB). Only the cells along the edges are written and read,
+// so the band's size hardly matters to the cache; larger bands mean fewer passes over the edges.
+constexpr int32_t kBandCells = 65536;
 
 // Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
 // ones keep the plain double error of about 2e-16 times their width below 2e-15.
