@@ -21,18 +21,23 @@
 // Layout. The accumulator spans the columns of the polygon's bounding box, floor(minX) ..
 // ceil(maxX) - 1, plus one column on the right that receives vertical pieces lying on the line
 // x = ceil(maxX) and is never emitted. Rows are accumulated in bands of at most kBandCells
-// cells so that the cells stay in cache; per band, every edge that reaches it adds its pieces,
-// then each row is swept over its touched cells only (a bit per cell), clearing them as it goes.
+// cells; per band, every edge that reaches it adds its pieces, then each row is swept over its
+// touched cells only (a bit per cell), clearing them as it goes, so the cells are zero again
+// when the call ends and a cell is never cleared unless it was written.
 //
 // Precision. Positions are held as a whole column or row and a fraction in [0, 1) (a double
 // minus its floor is exact), and every formula works with such fractions or with distances
 // from the edge's upper end, so the accuracy does not depend on the distance from the origin.
-// Where an edge meets a horizontal grid line, x = xTop + (line - yTop) * dx / dy: in plain
-// double this carries an error of about 2e-16 times the edge's width, so edges wider than
-// kCompensatedWidth compute it in double-double arithmetic (exact differences by TwoSum, the
-// slope as a double-double quotient, products by Dekker's split since no fused multiply-add may
-// be used). Crossings with vertical grid lines inside one row involve heights within the row
-// only and stay in double. The running sum along a row is kept as a double-double too: a row
+// Where an edge meets a horizontal grid line, x = xTop + (line - yTop) * dx / dy, computed as
+// start + depth * slope with start = xTop - yTop * slope (fractions of the upper end) and depth
+// the whole number of rows from the upper end's row line: in plain double this carries an
+// error of a few times 1e-16 times the edge's width, so edges wider than kCompensatedWidth
+// compute it in double-double arithmetic (exact differences by TwoSum, the slope as a
+// double-double quotient, products by Dekker's split since no fused multiply-add may be used).
+// Crossings with vertical grid lines inside one row take the height from the piece's left end
+// and dy / dx (the edge's, or the piece's own for an edge within one row); an error there only
+// moves area between two cells of the row by about the crossing's x error, so they stay in
+// double. The running sum along a row is kept as a double-double too: a row
 // thousands of cells wide would otherwise gather an error of a rounding per cell.
 //
 // Determinism. No long double, no fused multiply-add, no libm calls in the arithmetic: the same
@@ -47,6 +52,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #ifdef __clang__
@@ -71,6 +77,9 @@ struct CoverageEdge {
   double sign;         // +1 when the polygon runs down along the edge, -1 when up
   double slope;        // dx / dy, the high part when `compensated`
   double slopeLow;     // the low part of dx / dy (double-double), or 0
+  double start;        // topX - topY * slope: the crossing offset extended to the top row line
+  double startLow;     // its low part (double-double), or 0
+  double rise;         // dy / dx, or 0 for a vertical edge
   int32_t leftColumn;  // the edge's x range, for clamping crossings
   int32_t rightColumn;
   double leftX;
@@ -102,11 +111,14 @@ CoverageScratch& CoverageScratch::operator=(CoverageScratch&&) noexcept = defaul
 
 namespace {
 
-// Cells per band: at 16 bytes a cell (cover and area) a band stays within 256 KB.
-constexpr int32_t kBandCells = 16384;
+// Cells per band (16 bytes each, so 1 MB). Only the cells along the edges are written and read,
+// so the band's size hardly matters to the cache; larger bands mean fewer passes over the edges.
+constexpr int32_t kBandCells = 65536;
 
 // Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
-// ones keep the plain double error of about 2e-16 times their width below 2e-15.
+// ones keep the plain double error of the crossing (start, product and sum, each rounded to
+// about 1.1e-16 of at most the width plus one) to a few times 1e-15, which moves a cell's
+// value by at most about half that. The oracle populations' worst error stays near 1e-15.
 constexpr double kCompensatedWidth = 8.0;
 
 // ---- Double-double arithmetic -----------------------------------------------------------------
@@ -145,11 +157,6 @@ inline DoubleDouble TwoProduct(double a, double b) {
   const DoubleDouble y = Split(b);
   const double e = (((x.hi * y.hi - p) + x.hi * y.lo) + x.lo * y.hi) + x.lo * y.lo;
   return DoubleDouble{p, e};
-}
-
-DoubleDouble Multiply(const DoubleDouble& a, const DoubleDouble& b) {
-  const DoubleDouble p = TwoProduct(a.hi, b.hi);
-  return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
 }
 
 // a / b for b.hi != 0: the quotient of the high parts, corrected by the remainder.
@@ -200,8 +207,8 @@ CoverageVertex VertexOf(const Point& p, int64_t left) {
 }
 
 // The edge a -> b (placed as va and vb), or false for a horizontal edge.
-bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va, const CoverageVertex& vb,
-              CoverageEdge& edge) {
+inline bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va,
+                     const CoverageVertex& vb, CoverageEdge& edge) {
   if (a.y == b.y) {
     return false;
   }
@@ -218,13 +225,9 @@ bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va, const Co
   edge.bottomColumn = lower.column;
   edge.bottomX = lower.x;
   // The lower end's height within the edge's last row, in (0, 1].
-  if (lower.y > 0.0) {
-    edge.lastRow = lower.row;
-    edge.bottomY = lower.y;
-  } else {
-    edge.lastRow = lower.row - 1;
-    edge.bottomY = 1.0;
-  }
+  const bool onRowLine = lower.y == 0.0;
+  edge.lastRow = onRowLine ? lower.row - 1 : lower.row;
+  edge.bottomY = onRowLine ? 1.0 : lower.y;
   if (edge.lastRow == edge.topRow) {
     return true;  // no crossing with a row line: the fields below are never read
   }
@@ -235,29 +238,39 @@ bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va, const Co
   edge.rightX = topIsLeft ? lower.x : upper.x;
   edge.vertical = top.x == bottom.x;
   const double width = bottom.x - top.x;
+  const double height = bottom.y - top.y;
+  edge.rise = edge.vertical ? 0.0 : height / width;
   edge.compensated = width > kCompensatedWidth || width < -kCompensatedWidth;
-  edge.slopeLow = 0.0;
   if (edge.compensated) {
-    // Both differences are exact as double-doubles.
+    // Both differences are exact as double-doubles. The start, xTop's fraction - yTop's
+    // fraction * slope, is carried to double-double accuracy too.
     const DoubleDouble slope = Divide(TwoSum(bottom.x, -top.x), TwoSum(bottom.y, -top.y));
+    const DoubleDouble lift = TwoProduct(edge.topY, slope.hi);
+    const DoubleDouble start = TwoSum(edge.topX, -lift.hi);
     edge.slope = slope.hi;
     edge.slopeLow = slope.lo;
+    edge.start = start.hi;
+    edge.startLow = start.lo - (lift.lo + edge.topY * slope.lo);
   } else {
-    edge.slope = width / (bottom.y - top.y);
+    edge.slope = width / height;
+    edge.slopeLow = 0.0;
+    edge.start = edge.topX - edge.topY * edge.slope;
+    edge.startLow = 0.0;
   }
   return true;
 }
 
-// The offset of the edge's crossing with the line y = line from its upper end's column line,
-// (line - yTop) * slope + xTop's fraction, in double-double arithmetic; the whole part and the
-// fraction, which may round up to 1.
-Place CompensatedOffset(const CoverageEdge& edge, int32_t line) {
-  const DoubleDouble depth = TwoSum(static_cast<double>(line - edge.topRow), -edge.topY);
-  const DoubleDouble run = Multiply(depth, DoubleDouble{edge.slope, edge.slopeLow});
-  const DoubleDouble sum = TwoSum(run.hi, edge.topX);
-  const DoubleDouble offset = FastTwoSum(sum.hi, sum.lo + run.lo);
-  int32_t whole = FloorToInt(offset.hi);
-  double fraction = (offset.hi - static_cast<double>(whole)) + offset.lo;
+// The offset of the edge's crossing with the line `depth` rows below its upper end's row line
+// from its upper end's column line, start + depth * slope, in double-double arithmetic; the
+// whole part and the fraction, which may round up to 1. The product of the whole depth with the
+// slope's high part is exact as a double-double (TwoProduct), so the offset is good to about
+// 2^-100 of the edge's width.
+Place CompensatedOffset(const CoverageEdge& edge, double depth) {
+  const DoubleDouble run = TwoProduct(depth, edge.slope);
+  const DoubleDouble sum = TwoSum(run.hi, edge.start);
+  const double low = sum.lo + ((run.lo + depth * edge.slopeLow) + edge.startLow);
+  int32_t whole = FloorToInt(sum.hi);
+  double fraction = (sum.hi - static_cast<double>(whole)) + low;
   if (fraction < 0.0) {
     --whole;
     fraction += 1.0;
@@ -272,12 +285,12 @@ inline Place CrossingAt(const CoverageEdge& edge, int32_t line) {
   if (edge.vertical) {
     return Place{edge.topColumn, edge.topX};
   }
+  const double depth = static_cast<double>(line - edge.topRow);
   Place x;
   if (edge.compensated) {
-    x = CompensatedOffset(edge, line);
+    x = CompensatedOffset(edge, depth);
   } else {
-    const double offset =
-        edge.topX + (static_cast<double>(line - edge.topRow) - edge.topY) * edge.slope;
+    const double offset = edge.start + depth * edge.slope;
     x.whole = FloorToInt(offset);
     x.fraction = offset - static_cast<double>(x.whole);
   }
@@ -303,7 +316,7 @@ struct AccumulatorRow {
   uint64_t* touched;
 };
 
-void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
+inline void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
   CoverageCell& cell = row.cells[column];
   cell.cover += height;
   cell.area += height * meanX;
@@ -313,9 +326,10 @@ void AddToCell(const AccumulatorRow& row, int32_t column, double height, double 
 // Adds the piece of an edge inside one row, from its upper end (columnA + xA, yA) to its lower
 // end (columnB + xB, yB), heights relative to the row's top line (0 <= yA <= yB <= 1), for an
 // edge of direction `sign`. The piece is cut at the vertical grid lines it crosses; the height
-// where it meets line x = j is y = yLeft + (j - xLeft) * dy / dx, from its left end.
-void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double yA, int32_t columnB,
-                 double xB, double yB, double sign) {
+// where it meets line x = j is y = yLeft + (j - xLeft) * rise, from its left end, with rise the
+// edge's dy / dx when `rise` is given, else taken from the piece's ends.
+inline void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double yA,
+                        int32_t columnB, double xB, double yB, double sign, const double* rise) {
   if (yA == yB) {
     return;
   }
@@ -345,7 +359,9 @@ void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double y
   const double yLow = std::min(yLeft, yRight);
   const double yHigh = std::max(yLeft, yRight);
   const double k =
-      (yRight - yLeft) / (static_cast<double>(columnRight - columnLeft) + (xRight - xLeft));
+      rise != nullptr
+          ? *rise
+          : (yRight - yLeft) / (static_cast<double>(columnRight - columnLeft) + (xRight - xLeft));
   const auto heightOnLine = [&](int32_t column) {
     const double y = yLeft + (static_cast<double>(column - columnLeft) - xLeft) * k;
     return std::min(std::max(y, yLow), yHigh);
@@ -375,7 +391,14 @@ struct Band {
 };
 
 // Adds the edge's pieces in rows bandTop .. bandEnd - 1 (which the edge reaches).
-void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, const Band& band) {
+inline void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd,
+                          const Band& band) {
+  if (edge.topRow == edge.lastRow) {
+    // Most edges of small shapes and glyphs stay within one row.
+    AddRowPiece(band.Row(edge.topRow - bandTop), edge.topColumn, edge.topX, edge.topY,
+                edge.bottomColumn, edge.bottomX, edge.bottomY, edge.sign, nullptr);
+    return;
+  }
   const int32_t first = std::max(edge.topRow, bandTop);
   const int32_t last = std::min(edge.lastRow, bandEnd - 1);
   AccumulatorRow row = band.Row(first - bandTop);
@@ -386,7 +409,7 @@ void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd, c
     const Place lower = endsHere ? Place{edge.bottomColumn, edge.bottomX} : CrossingAt(edge, r + 1);
     const double lowerY = endsHere ? edge.bottomY : 1.0;
     AddRowPiece(row, upper.whole, upper.fraction, upperY, lower.whole, lower.fraction, lowerY,
-                edge.sign);
+                edge.sign, &edge.rise);
     upper = lower;
     upperY = 0.0;
     row.cells += band.width;
@@ -409,17 +432,34 @@ int32_t LowestBit(uint64_t bits) {
 #endif
 }
 
-// Appends cells x0 .. x1 - 1 of equal `value` to the row's spans, extending the last span when
-// it ends at x0 with the same value (a touched cell often reads exactly like the run beside
-// it, e.g. along a vertical edge on a grid line). Returns the new count.
-size_t AppendSpan(CoverageSpan* spans, size_t count, int32_t x0, int32_t x1, double value) {
-  if (count > 0 && spans[count - 1].x1 == x0 && spans[count - 1].value == value) {
-    spans[count - 1].x1 = x1;
-    return count;
+// Collects a row's spans, extending the last one when the next starts where it ends with the
+// same value (a touched cell often reads exactly like the run beside it, e.g. along a vertical
+// edge on a grid line).
+class SpanWriter {
+ public:
+  explicit SpanWriter(CoverageSpan* spans) : spans_(spans) {}
+
+  void Add(int32_t x0, int32_t x1, double value) {
+    if (x0 == lastEnd_ && value == lastValue_) {
+      spans_[count_ - 1].x1 = x1;
+    } else {
+      spans_[count_++] = CoverageSpan{x0, x1, value};
+      lastValue_ = value;
+    }
+    lastEnd_ = x1;
   }
-  spans[count] = CoverageSpan{x0, x1, value};
-  return count + 1;
-}
+
+  size_t count() const {
+    return count_;
+  }
+
+ private:
+  CoverageSpan* spans_;
+  size_t count_ = 0;
+  // No span ends there, so the first span never extends one.
+  int32_t lastEnd_ = std::numeric_limits<int32_t>::min();
+  double lastValue_ = 0.0;
+};
 
 // Turns one accumulated row into spans (absolute columns: relative column + left) and clears
 // its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
@@ -429,7 +469,7 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
   // The running sum of cover as a double-double.
   double runHi = 0.0;
   double runLo = 0.0;
-  size_t count = 0;
+  SpanWriter out(spans);
   int32_t next = 0;  // the first column after the last touched one
   for (int32_t w = 0; w < words; ++w) {
     uint64_t bits = row.touched[w];
@@ -443,22 +483,22 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       if (column > next) {
         const double between = -(runHi + runLo);
         if (between != 0.0) {
-          count = AppendSpan(spans, count, left + next, left + column, between);
+          out.Add(left + next, left + column, between);
         }
       }
-      CoverageCell& cell = row.cells[column];
+      const CoverageCell cell = row.cells[column];
+      row.cells[column] = CoverageCell{0.0, 0.0};
       const DoubleDouble run = TwoSum(runHi, cell.cover);
       runHi = run.hi;
       runLo += run.lo;
       const double value = cell.area - (runHi + runLo);
-      cell = CoverageCell{0.0, 0.0};
       if (value != 0.0 && column < emitEnd) {
-        count = AppendSpan(spans, count, left + column, left + column + 1, value);
+        out.Add(left + column, left + column + 1, value);
       }
       next = column + 1;
     } while (bits != 0);
   }
-  return count;
+  return out.count();
 }
 
 // Sweeps rows bandTop .. bandEnd - 1 of the band and reports those with spans.
@@ -581,7 +621,7 @@ struct Measurement {
 
 // The polygon's edge from vertex i to the next, or false when it is horizontal or has no height
 // in the measured rows.
-bool MeasuredEdge(const Measurement& m, size_t i, CoverageEdge& edge) {
+inline bool MeasuredEdge(const Measurement& m, size_t i, CoverageEdge& edge) {
   const size_t j = i + 1 == m.polygon.size() ? 0 : i + 1;
   return MakeEdge(m.polygon[i], m.polygon[j], m.vertices[i], m.vertices[j], edge) &&
          edge.lastRow >= m.rowBegin && edge.topRow < m.rowEnd;
@@ -590,7 +630,21 @@ bool MeasuredEdge(const Measurement& m, size_t i, CoverageEdge& edge) {
 // All rows in one band: each edge goes into the cells as soon as it is made, in polygon order
 // as in MeasureInBands, so the two give the same bits.
 void MeasureInOneBand(const Measurement& m) {
-  for (size_t i = 0; i < m.polygon.size(); ++i) {
+  const size_t n = m.polygon.size();
+  for (size_t i = 0; i < n; ++i) {
+    const CoverageVertex& va = m.vertices[i];
+    const CoverageVertex& vb = m.vertices[i + 1 == n ? 0 : i + 1];
+    if (va.row == vb.row) {
+      // Within one row (or horizontal): the piece AddEdgeToBand would add for the edge.
+      if (va.y != vb.y && va.row >= m.rowBegin && va.row < m.rowEnd) {
+        const bool down = vb.y > va.y;
+        const CoverageVertex& upper = down ? va : vb;
+        const CoverageVertex& lower = down ? vb : va;
+        AddRowPiece(m.band.Row(va.row - m.rowBegin), upper.column, upper.x, upper.y, lower.column,
+                    lower.x, lower.y, down ? 1.0 : -1.0, nullptr);
+      }
+      continue;
+    }
     CoverageEdge edge;
     if (MeasuredEdge(m, i, edge)) {
       AddEdgeToBand(edge, m.rowBegin, m.rowEnd, m.band);
@@ -653,11 +707,22 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   const int32_t words = (width + 63) / 64;
   const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
 
-  GrowZeroed(scratch.cells, static_cast<size_t>(bandRows) * static_cast<size_t>(width));
+  const size_t cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(width);
+  if (scratch.cellCapacity < cellCount) {
+    scratch.cells.reset();  // zero, like the old ones: nothing to carry over
+    scratch.cells.reset(new CoverageCell[cellCount]());
+    scratch.cellCapacity = cellCount;
+  }
+  const size_t spanCount = 2 * static_cast<size_t>(emitEnd) + 1;
+  if (scratch.spanCapacity < spanCount) {
+    scratch.spans.reset();
+    scratch.spans.reset(new CoverageSpan[spanCount]);
+    scratch.spanCapacity = spanCount;
+  }
   GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
-  GrowZeroed(scratch.spans, 2 * static_cast<size_t>(emitEnd) + 1);
   if (scratch.dirty) {
-    std::fill(scratch.cells.begin(), scratch.cells.end(), CoverageCell{0.0, 0.0});
+    std::fill(scratch.cells.get(), scratch.cells.get() + scratch.cellCapacity,
+              CoverageCell{0.0, 0.0});
     std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
   }
   scratch.vertices.resize(polygon.size());
@@ -672,8 +737,8 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
                       static_cast<int32_t>(left),
                       emitEnd,
                       bandRows,
-                      Band{scratch.cells.data(), scratch.touched.data(), width, words},
-                      scratch.spans.data(),
+                      Band{scratch.cells.get(), scratch.touched.data(), width, words},
+                      scratch.spans.get(),
                       sink};
   scratch.dirty = true;  // until every band has been swept
   if (rowEnd - rowBegin <= bandRows) {

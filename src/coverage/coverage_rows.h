@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "coverage/coverage_grid.h"
@@ -44,8 +45,9 @@ struct CoverageCell;
 
 // Working memory of the kernel (accumulation cells, touched-cell bits, edge list, span buffer),
 // reused across shapes and calls so that measuring allocates nothing once it has grown. Between
-// calls every cell and bit is zero; a call cut short by a sink that throws leaves `dirty` set,
-// and the next call clears everything first.
+// calls every cell and bit is zero: the sweep clears the cells it reads, which are the only ones
+// written. A call cut short by a sink that throws leaves `dirty` set, and the next call clears
+// everything first.
 class CoverageScratch {
  public:
   CoverageScratch();
@@ -60,13 +62,15 @@ class CoverageScratch {
                                   int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
   std::vector<CoverageVertex> vertices;
   std::vector<CoverageEdge> edges;
-  std::vector<uint32_t> bandStarts;  // per band, where its edges begin in byBand
-  std::vector<uint32_t> byBand;      // edge indices grouped by the band they start in
-  std::vector<uint32_t> active;      // edges reaching the current band, in polygon order
-  std::vector<uint32_t> current;     // the edges of the band being measured
-  std::vector<CoverageCell> cells;
+  std::vector<uint32_t> bandStarts;       // per band, where its edges begin in byBand
+  std::vector<uint32_t> byBand;           // edge indices grouped by the band they start in
+  std::vector<uint32_t> active;           // edges reaching the current band, in polygon order
+  std::vector<uint32_t> current;          // the edges of the band being measured
+  std::unique_ptr<CoverageCell[]> cells;  // cellCapacity cells
+  size_t cellCapacity = 0;
   std::vector<uint64_t> touched;
-  std::vector<CoverageSpan> spans;
+  std::unique_ptr<CoverageSpan[]> spans;  // not initialised: written before read
+  size_t spanCapacity = 0;
   bool dirty = false;
 };
 

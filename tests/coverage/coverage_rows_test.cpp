@@ -44,9 +44,10 @@ INSTANTIATE_TEST_SUITE_P(CoverageRows, CoverageOracleTest, ::testing::Values(kRo
 INSTANTIATE_TEST_SUITE_P(CoverageRows, CoveragePropertyTest, ::testing::Values(kRowKernel),
                          CoverageName);
 
-// Polygons both wide and tall enough that the kernel measures them in several bands of rows.
+// Polygons both wide and tall enough that the kernel measures them in several bands of rows:
+// a band holds 65536 cells, fewer than 260 x 260.
 Extent LargeExtent(Random& random) {
-  return Extent{random.Between(150.0, 600.0), random.Between(150.0, 600.0)};
+  return Extent{random.Between(260.0, 600.0), random.Between(260.0, 600.0)};
 }
 
 TEST(CoverageRowsOracleTest, LargePolygonsMeasuredInSeveralBands) {
