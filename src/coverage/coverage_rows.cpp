@@ -316,11 +316,22 @@ struct AccumulatorRow {
   uint64_t* touched;
 };
 
+// With kFirstTouch the cells hold whatever memory held until their bit is set, and a cell's
+// first piece starts it from zero; otherwise every cell is zero until touched. Both give the
+// same bits: the first piece computes 0.0 + its values either way (which also turns -0 into +0).
+template <bool kFirstTouch>
 inline void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
   CoverageCell& cell = row.cells[column];
-  cell.cover += height;
-  cell.area += height * meanX;
-  row.touched[column >> 6] |= uint64_t{1} << (column & 63);
+  uint64_t& word = row.touched[column >> 6];
+  const uint64_t bit = uint64_t{1} << (column & 63);
+  if (kFirstTouch && (word & bit) == 0) {
+    cell.cover = 0.0 + height;
+    cell.area = 0.0 + height * meanX;
+  } else {
+    cell.cover += height;
+    cell.area += height * meanX;
+  }
+  word |= bit;
 }
 
 // Adds the piece of an edge inside one row, from its upper end (columnA + xA, yA) to its lower
@@ -328,13 +339,14 @@ inline void AddToCell(const AccumulatorRow& row, int32_t column, double height, 
 // edge of direction `sign`. The piece is cut at the vertical grid lines it crosses; the height
 // where it meets line x = j is y = yLeft + (j - xLeft) * rise, from its left end, with rise the
 // edge's dy / dx when `rise` is given, else taken from the piece's ends.
+template <bool kFirstTouch>
 inline void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, double yA,
                         int32_t columnB, double xB, double yB, double sign, const double* rise) {
   if (yA == yB) {
     return;
   }
   if (columnA == columnB) {
-    AddToCell(row, columnA, sign * (yB - yA), (xA + xB) * 0.5);
+    AddToCell<kFirstTouch>(row, columnA, sign * (yB - yA), (xA + xB) * 0.5);
     return;
   }
   const bool aIsLeft = !IsLeftOf(columnB, xB, columnA, xA);
@@ -350,7 +362,7 @@ inline void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, d
     xRight = 1.0;
   }
   if (columnLeft == columnRight) {
-    AddToCell(row, columnLeft, sign * (yB - yA), (xLeft + xRight) * 0.5);
+    AddToCell<kFirstTouch>(row, columnLeft, sign * (yB - yA), (xLeft + xRight) * 0.5);
     return;
   }
   // Heights on the lines columnLeft + 1 .. columnRight run from yLeft towards yRight; a piece's
@@ -367,13 +379,13 @@ inline void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, d
     return std::min(std::max(y, yLow), yHigh);
   };
   double yPrevious = heightOnLine(columnLeft + 1);
-  AddToCell(row, columnLeft, heightSign * (yPrevious - yLeft), (xLeft + 1.0) * 0.5);
+  AddToCell<kFirstTouch>(row, columnLeft, heightSign * (yPrevious - yLeft), (xLeft + 1.0) * 0.5);
   for (int32_t column = columnLeft + 1; column < columnRight; ++column) {
     const double y = heightOnLine(column + 1);
-    AddToCell(row, column, heightSign * (y - yPrevious), 0.5);
+    AddToCell<kFirstTouch>(row, column, heightSign * (y - yPrevious), 0.5);
     yPrevious = y;
   }
-  AddToCell(row, columnRight, heightSign * (yRight - yPrevious), xRight * 0.5);
+  AddToCell<kFirstTouch>(row, columnRight, heightSign * (yRight - yPrevious), xRight * 0.5);
 }
 
 // The accumulator of a band of rows: `width` cells and `words` touched words per row, the band's
@@ -391,12 +403,13 @@ struct Band {
 };
 
 // Adds the edge's pieces in rows bandTop .. bandEnd - 1 (which the edge reaches).
+template <bool kFirstTouch>
 inline void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t bandEnd,
                           const Band& band) {
   if (edge.topRow == edge.lastRow) {
     // Most edges of small shapes and glyphs stay within one row.
-    AddRowPiece(band.Row(edge.topRow - bandTop), edge.topColumn, edge.topX, edge.topY,
-                edge.bottomColumn, edge.bottomX, edge.bottomY, edge.sign, nullptr);
+    AddRowPiece<kFirstTouch>(band.Row(edge.topRow - bandTop), edge.topColumn, edge.topX, edge.topY,
+                             edge.bottomColumn, edge.bottomX, edge.bottomY, edge.sign, nullptr);
     return;
   }
   const int32_t first = std::max(edge.topRow, bandTop);
@@ -408,8 +421,8 @@ inline void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t ban
     const bool endsHere = r == edge.lastRow;
     const Place lower = endsHere ? Place{edge.bottomColumn, edge.bottomX} : CrossingAt(edge, r + 1);
     const double lowerY = endsHere ? edge.bottomY : 1.0;
-    AddRowPiece(row, upper.whole, upper.fraction, upperY, lower.whole, lower.fraction, lowerY,
-                edge.sign, &edge.rise);
+    AddRowPiece<kFirstTouch>(row, upper.whole, upper.fraction, upperY, lower.whole, lower.fraction,
+                             lowerY, edge.sign, &edge.rise);
     upper = lower;
     upperY = 0.0;
     row.cells += band.width;
@@ -629,6 +642,7 @@ inline bool MeasuredEdge(const Measurement& m, size_t i, CoverageEdge& edge) {
 
 // All rows in one band: each edge goes into the cells as soon as it is made, in polygon order
 // as in MeasureInBands, so the two give the same bits.
+template <bool kFirstTouch>
 void MeasureInOneBand(const Measurement& m) {
   const size_t n = m.polygon.size();
   for (size_t i = 0; i < n; ++i) {
@@ -640,14 +654,14 @@ void MeasureInOneBand(const Measurement& m) {
         const bool down = vb.y > va.y;
         const CoverageVertex& upper = down ? va : vb;
         const CoverageVertex& lower = down ? vb : va;
-        AddRowPiece(m.band.Row(va.row - m.rowBegin), upper.column, upper.x, upper.y, lower.column,
-                    lower.x, lower.y, down ? 1.0 : -1.0, nullptr);
+        AddRowPiece<kFirstTouch>(m.band.Row(va.row - m.rowBegin), upper.column, upper.x, upper.y,
+                                 lower.column, lower.x, lower.y, down ? 1.0 : -1.0, nullptr);
       }
       continue;
     }
     CoverageEdge edge;
     if (MeasuredEdge(m, i, edge)) {
-      AddEdgeToBand(edge, m.rowBegin, m.rowEnd, m.band);
+      AddEdgeToBand<kFirstTouch>(edge, m.rowBegin, m.rowEnd, m.band);
     }
   }
   SweepBand(m.band, m.rowBegin, m.rowEnd, m.emitEnd, m.leftColumn, m.spans, m.sink);
@@ -655,6 +669,7 @@ void MeasureInOneBand(const Measurement& m) {
 
 // Band after band, each with the edges that reach it, in polygon order: those carried over
 // from the bands above merged with those starting in it.
+template <bool kFirstTouch>
 void MeasureInBands(const Measurement& m, std::vector<CoverageEdge>& edges,
                     std::vector<uint32_t>& starts, std::vector<uint32_t>& byBand,
                     std::vector<uint32_t>& active, std::vector<uint32_t>& current) {
@@ -676,7 +691,7 @@ void MeasureInBands(const Measurement& m, std::vector<CoverageEdge>& edges,
                byBand.begin() + starts[static_cast<size_t>(b) + 1], std::back_inserter(current));
     active.clear();
     for (uint32_t e : current) {
-      AddEdgeToBand(edges[e], bandTop, bandEnd, m.band);
+      AddEdgeToBand<kFirstTouch>(edges[e], bandTop, bandEnd, m.band);
       if (edges[e].lastRow >= bandEnd) {
         active.push_back(e);
       }
@@ -709,10 +724,19 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
 
   const size_t cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(width);
   if (scratch.cellCapacity < cellCount) {
-    scratch.cells.reset();  // zero, like the old ones: nothing to carry over
-    scratch.cells.reset(new CoverageCell[cellCount]());
+    // Not initialised: this call starts each cell when it first touches it, so that measuring
+    // one shape with new memory (a drawing call with one shape) does not clear a box of cells.
+    scratch.cells.reset();
+    scratch.cells.reset(new CoverageCell[cellCount]);
     scratch.cellCapacity = cellCount;
+    scratch.cellsZero = false;
+  } else if (!scratch.cellsZero || scratch.dirty) {
+    // Memory that measures again is cleared once, and then adds to cells without testing bits.
+    std::fill(scratch.cells.get(), scratch.cells.get() + scratch.cellCapacity,
+              CoverageCell{0.0, 0.0});
+    scratch.cellsZero = true;
   }
+  const bool firstTouch = !scratch.cellsZero;
   const size_t spanCount = 2 * static_cast<size_t>(emitEnd) + 1;
   if (scratch.spanCapacity < spanCount) {
     scratch.spans.reset();
@@ -721,8 +745,6 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   }
   GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
   if (scratch.dirty) {
-    std::fill(scratch.cells.get(), scratch.cells.get() + scratch.cellCapacity,
-              CoverageCell{0.0, 0.0});
     std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
   }
   scratch.vertices.resize(polygon.size());
@@ -742,10 +764,13 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
                       sink};
   scratch.dirty = true;  // until every band has been swept
   if (rowEnd - rowBegin <= bandRows) {
-    MeasureInOneBand(m);
+    firstTouch ? MeasureInOneBand<true>(m) : MeasureInOneBand<false>(m);
+  } else if (firstTouch) {
+    MeasureInBands<true>(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
+                         scratch.current);
   } else {
-    MeasureInBands(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
-                   scratch.current);
+    MeasureInBands<false>(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
+                          scratch.current);
   }
   scratch.dirty = false;
 }

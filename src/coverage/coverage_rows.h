@@ -45,9 +45,11 @@ struct CoverageCell;
 
 // Working memory of the kernel (accumulation cells, touched-cell bits, edge list, span buffer),
 // reused across shapes and calls so that measuring allocates nothing once it has grown. Between
-// calls every cell and bit is zero: the sweep clears the cells it reads, which are the only ones
-// written. A call cut short by a sink that throws leaves `dirty` set, and the next call clears
-// everything first.
+// calls every bit is zero, and every cell too once `cellsZero` is set: the sweep clears the
+// cells it reads, which are the only ones written. Newly grown cells are not cleared (the call
+// that grew them starts each cell when it first touches it); the next call clears them once. A
+// call cut short by a sink that throws leaves `dirty` set, and the next call clears everything
+// first.
 class CoverageScratch {
  public:
   CoverageScratch();
@@ -71,6 +73,7 @@ class CoverageScratch {
   std::vector<uint64_t> touched;
   std::unique_ptr<CoverageSpan[]> spans;  // not initialised: written before read
   size_t spanCapacity = 0;
+  bool cellsZero = true;
   bool dirty = false;
 };
 
