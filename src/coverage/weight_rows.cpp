@@ -21,6 +21,14 @@ inline void AppendEntry(std::vector<PixelWeight>& entries, int32_t id, double we
   entry.weight = weight;
 }
 
+// Appends a piece by writing its fields in place, for the same reason as AppendEntry.
+inline void AppendRun(std::vector<WeightRun>& pieces, int32_t x0, uint32_t first, uint32_t count) {
+  WeightRun& piece = pieces.emplace_back();
+  piece.x0 = x0;
+  piece.first = first;
+  piece.count = count;
+}
+
 // The list being folded, at the end of the entry store: appending and shrinking keep it there.
 class TailList {
  public:
@@ -186,13 +194,13 @@ void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0
                       const WeightRun& old, int32_t id) {
   if (!pieces.empty() && IsWholeShare(row, pieces.back(), id)) return;
   if (IsWholeShare(row, old, id)) {
-    pieces.push_back(WeightRun{x0, old.first, old.count});
+    AppendRun(pieces, x0, old.first, old.count);
     return;
   }
   const size_t first = row.entries.size();
   ReserveEntries(row.entries, first + 1);
   AppendEntry(row.entries, id, 1.0);
-  pieces.push_back(WeightRun{x0, static_cast<uint32_t>(first), 1});
+  AppendRun(pieces, x0, static_cast<uint32_t>(first), 1);
 }
 
 // Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
@@ -207,7 +215,9 @@ void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, con
   if (!folded || old.count > kShortList) {
     const WeightRun piece =
         folded ? FoldInStore(row, x0, old, front, id, cov) : WeightRun{x0, old.first, old.count};
-    if (pieces.empty() || !SameList(row, pieces.back(), piece)) pieces.push_back(piece);
+    if (pieces.empty() || !SameList(row, pieces.back(), piece)) {
+      AppendRun(pieces, piece.x0, piece.first, piece.count);
+    }
     return;
   }
   // Short lists are folded on the stack: the result is stored only when it is new to the row's
@@ -217,14 +227,14 @@ void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, con
   FoldCoverage(list, front, id, cov);
   if (!pieces.empty() && SameEntries(row, pieces.back(), list)) return;
   if (SameEntries(row, old, list)) {
-    pieces.push_back(WeightRun{x0, old.first, old.count});
+    AppendRun(pieces, x0, old.first, old.count);
     return;
   }
   std::vector<PixelWeight>& entries = row.entries;
   const size_t first = entries.size();
   ReserveEntries(entries, first + list.size());
   list.AppendTo(entries);
-  pieces.push_back(WeightRun{x0, static_cast<uint32_t>(first), static_cast<uint32_t>(list.size())});
+  AppendRun(pieces, x0, static_cast<uint32_t>(first), static_cast<uint32_t>(list.size()));
 }
 
 // Folds leave the lists they replaced behind in the row; once its store has grown to three
