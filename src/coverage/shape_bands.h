@@ -64,6 +64,24 @@ bool MeasureShapesByBand(const std::vector<Polygon>& outlines, size_t count, int
   return true;
 }
 
+// The same bands and order, for roads that read the kernel's rows in their own sink: hands
+// every shape's kernel input for the band's rows to measure(index, input, kernelScratch).
+template <class Measure>
+void ForEachShapeKernelByBand(const std::vector<Polygon>& outlines, size_t count, int32_t width,
+                              int32_t height, Measure measure) {
+  const Bounds image{0.0, double(width), 0.0, double(height)};
+  const ShapeBands bands(outlines, count, height, FoldBandRows(width, height, count));
+  MeasureScratch scratch;
+  for (size_t b = 0; b < bands.bandCount(); ++b) {
+    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
+      const ShapeKernelInput input =
+          PrepareShapeKernel(image, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b),
+                             scratch.clipped, scratch.clipScratch);
+      if (input.firstRow < input.endRow) measure(size_t{*i}, input, scratch.kernel);
+    }
+  }
+}
+
 }  // namespace pintovel
 
 #endif  // PINTOVEL_COVERAGE_SHAPE_BANDS_H

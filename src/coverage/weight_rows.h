@@ -55,6 +55,14 @@ class WeightRows {
   // Requires: ListsFitMask(shape, front) (or ids known to fit), rows and spans inside.
   void Fold(const ShapeRows& shape, const FrontMask& front, int32_t id);
 
+  // Folds one row of a shape's spans into row y, for roads that fold straight from the kernel.
+  // Requires: ids known to fit `front`; y inside the rows; spans sorted, disjoint, non-empty,
+  // inside the width.
+  void FoldSpans(int32_t y, const CoverageSpan* spans, size_t count, const FrontMask& front,
+                 int32_t id) {
+    FoldRow(rows_[static_cast<size_t>(y - firstRow_)], spans, count, front, id);
+  }
+
   // Whether every id in every list indexes a table of `size` entries.
   bool IdsBelow(size_t size) const;
 

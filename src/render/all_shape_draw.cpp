@@ -84,6 +84,54 @@ bool DrawOneShape(const FrontMask& front, const Polygon& outline, int32_t id,
   return true;
 }
 
+// Folds each row the kernel reports for one shape into the weight rows as it comes, moved by
+// the kernel input's whole-cell shift into image cells.
+class FoldingSink final : public CoverageRowSink {
+ public:
+  FoldingSink(WeightRows& rows, const FrontMask& front, int32_t id, const ShapeKernelInput& input,
+              std::vector<CoverageSpan>& shifted)
+      : rows_(rows),
+        front_(front),
+        id_(id),
+        shiftX_(input.shiftX),
+        shiftY_(input.shiftY),
+        shifted_(shifted) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    if (shiftX_ != 0) {
+      shifted_.clear();
+      for (size_t i = 0; i < count; ++i) {
+        shifted_.push_back(
+            CoverageSpan{spans[i].x0 + shiftX_, spans[i].x1 + shiftX_, spans[i].value});
+      }
+      spans = shifted_.data();
+    }
+    rows_.FoldSpans(y + shiftY_, spans, count, front_, id_);
+  }
+
+ private:
+  WeightRows& rows_;
+  const FrontMask& front_;
+  int32_t id_;
+  int32_t shiftX_;
+  int32_t shiftY_;
+  std::vector<CoverageSpan>& shifted_;
+};
+
+// Every shape folded band by band straight from the kernel's rows, with no copy of them: the
+// ids are known to fit every mask, so no shape needs its lists checked before it folds.
+void FoldShapesFromKernel(const std::vector<FrontMask>& fronts,
+                          const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
+                          WeightRows& rows) {
+  std::vector<CoverageSpan> shifted;
+  ForEachShapeKernelByBand(outlines, fronts.size(), rows.width(), rows.rowCount(),
+                           [&](size_t i, const ShapeKernelInput& input, CoverageScratch& kernel) {
+                             FoldingSink fold(rows, fronts[i], ids[i], input, shifted);
+                             MeasureCoverageRows(*input.polygon, input.cells, input.firstRow,
+                                                 input.endRow, kernel, fold);
+                           });
+}
+
 }  // namespace
 
 bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
@@ -95,14 +143,18 @@ bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Pol
   }
   WeightRows rows;
   rows.Reset(width, 0, height);
-  const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);
-  const bool folded = MeasureShapesByBand(
-      outlines, fronts.size(), width, height, [&](size_t i, const ShapeRows& measured) {
-        if (checkEachShape && !rows.ListsFitMask(measured, fronts[i])) return false;
-        rows.Fold(measured, fronts[i], ids[i]);
-        return true;
-      });
-  if (!folded) return RejectInput();
+  if (IdsFitEveryMask(fronts, outlines, ids)) {
+    FoldShapesFromKernel(fronts, outlines, ids, rows);
+  } else {
+    const bool folded = MeasureShapesByBand(outlines, fronts.size(), width, height,
+                                            [&](size_t i, const ShapeRows& measured) {
+                                              if (!rows.ListsFitMask(measured, fronts[i]))
+                                                return false;
+                                              rows.Fold(measured, fronts[i], ids[i]);
+                                              return true;
+                                            });
+    if (!folded) return RejectInput();
+  }
   if (!rows.IdsBelow(colours.size())) return RejectInput();
   BlendWeightRows(image, rows, colours);
   return true;
