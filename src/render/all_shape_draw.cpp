@@ -84,6 +84,16 @@ bool DrawOneShape(const FrontMask& front, const Polygon& outline, int32_t id,
   return true;
 }
 
+// Whether the id of every shape with vertices among the first `count` indexes a table of `size`
+// entries.
+bool ShapeIdsBelow(const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
+                   size_t count, size_t size) {
+  for (size_t i = 0; i < count; ++i) {
+    if (!outlines[i].empty() && (ids[i] < 0 || static_cast<size_t>(ids[i]) >= size)) return false;
+  }
+  return true;
+}
+
 // Folds each row the kernel reports for one shape into the weight rows as it comes, moved by
 // the kernel input's whole-cell shift into image cells.
 class FoldingSink final : public CoverageRowSink {
@@ -155,7 +165,12 @@ bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Pol
                                             });
     if (!folded) return RejectInput();
   }
-  if (!rows.IdsBelow(colours.size())) return RejectInput();
+  // Lists hold only the ids of shapes with vertices: when all of those index the colour
+  // table, so does every entry, and the lists need not be read.
+  if (!ShapeIdsBelow(outlines, ids, fronts.size(), colours.size()) &&
+      !rows.IdsBelow(colours.size())) {
+    return RejectInput();
+  }
   BlendWeightRows(image, rows, colours);
   return true;
 }
