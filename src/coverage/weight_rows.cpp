@@ -162,7 +162,7 @@ inline void ReserveEntries(std::vector<PixelWeight>& entries, size_t needed) {
 
 // Folds a long list as a copy at the end of the row's store; returns the piece from x0 holding
 // the result.
-WeightRun FoldInStore(WeightRow& row, int32_t x0, const WeightRun& old, const FrontMask& front,
+WeightRun FoldInStore(WeightRow& row, int32_t x0, const WeightRun& old, const BoundedFront& front,
                       int32_t id, double cov) {
   std::vector<PixelWeight>& entries = row.entries;
   const size_t first = entries.size();
@@ -174,7 +174,7 @@ WeightRun FoldInStore(WeightRow& row, int32_t x0, const WeightRun& old, const Fr
   return WeightRun{x0, static_cast<uint32_t>(first), static_cast<uint32_t>(entries.size() - first)};
 }
 
-bool NothingInFront(const WeightRow& row, const WeightRun& run, const FrontMask& front) {
+bool NothingInFront(const WeightRow& row, const WeightRun& run, const BoundedFront& front) {
   const PixelWeight* entries = row.EntriesOf(run);
   for (uint32_t j = 0; j < run.count; ++j) {
     if (IsInFront(front, entries[j].id)) return false;
@@ -207,7 +207,7 @@ void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0
 // `old` and, when `folded`, receive coverage `cov`. A piece whose list equals the previous
 // piece's joins it.
 void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, const WeightRun& old,
-                 bool folded, double cov, const FrontMask& front, int32_t id) {
+                 bool folded, double cov, const BoundedFront& front, int32_t id) {
   if (folded && cov > kFullCoverage && NothingInFront(row, old, front)) {
     AppendWholeShare(row, pieces, x0, old, id);
     return;
@@ -293,7 +293,7 @@ bool WeightRows::ListsFitMask(const ShapeRows& shape, const FrontMask& front) co
   return true;
 }
 
-void WeightRows::Fold(const ShapeRows& shape, const FrontMask& front, int32_t id) {
+void WeightRows::Fold(const ShapeRows& shape, const BoundedFront& front, int32_t id) {
   for (const MeasuredRow& measured : shape.rows) {
     FoldRow(rows_[static_cast<size_t>(measured.y - firstRow_)], shape.SpansOf(measured),
             measured.count, front, id);
@@ -313,7 +313,7 @@ bool WeightRows::IdsBelow(size_t size) const {
 }
 
 void WeightRows::FoldRow(WeightRow& row, const CoverageSpan* spans, size_t count,
-                         const FrontMask& front, int32_t id) {
+                         const BoundedFront& front, int32_t id) {
   if (row.runs.empty()) row.runs.push_back(WeightRun{0, 0, 0});
   RewriteRunsUnderSpans(
       row.runs, width_, spans, count, pieces_,

@@ -15,6 +15,7 @@
 
 #include "coverage/run_rows.h"
 #include "coverage/shape_coverage.h"
+#include "coverage/stacking_fold.h"
 
 namespace pintovel {
 
@@ -53,12 +54,12 @@ class WeightRows {
 
   // Folds the measured shape into the lists it covers.
   // Requires: ListsFitMask(shape, front) (or ids known to fit), rows and spans inside.
-  void Fold(const ShapeRows& shape, const FrontMask& front, int32_t id);
+  void Fold(const ShapeRows& shape, const BoundedFront& front, int32_t id);
 
   // Folds one row of a shape's spans into row y, for roads that fold straight from the kernel.
   // Requires: ids known to fit `front`; y inside the rows; spans sorted, disjoint, non-empty,
   // inside the width.
-  void FoldSpans(int32_t y, const CoverageSpan* spans, size_t count, const FrontMask& front,
+  void FoldSpans(int32_t y, const CoverageSpan* spans, size_t count, const BoundedFront& front,
                  int32_t id) {
     FoldRow(rows_[static_cast<size_t>(y - firstRow_)], spans, count, front, id);
   }
@@ -86,7 +87,7 @@ class WeightRows {
   }
 
  private:
-  void FoldRow(WeightRow& row, const CoverageSpan* spans, size_t count, const FrontMask& front,
+  void FoldRow(WeightRow& row, const CoverageSpan* spans, size_t count, const BoundedFront& front,
                int32_t id);
 
   int32_t width_ = 0;

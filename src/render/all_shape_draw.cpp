@@ -98,8 +98,8 @@ bool ShapeIdsBelow(const std::vector<Polygon>& outlines, const std::vector<int32
 // the kernel input's whole-cell shift into image cells.
 class FoldingSink final : public CoverageRowSink {
  public:
-  FoldingSink(WeightRows& rows, const FrontMask& front, int32_t id, const ShapeKernelInput& input,
-              std::vector<CoverageSpan>& shifted)
+  FoldingSink(WeightRows& rows, const BoundedFront& front, int32_t id,
+              const ShapeKernelInput& input, std::vector<CoverageSpan>& shifted)
       : rows_(rows),
         front_(front),
         id_(id),
@@ -121,7 +121,7 @@ class FoldingSink final : public CoverageRowSink {
 
  private:
   WeightRows& rows_;
-  const FrontMask& front_;
+  const BoundedFront& front_;
   int32_t id_;
   int32_t shiftX_;
   int32_t shiftY_;
@@ -130,7 +130,7 @@ class FoldingSink final : public CoverageRowSink {
 
 // Every shape folded band by band straight from the kernel's rows, with no copy of them: the
 // ids are known to fit every mask, so no shape needs its lists checked before it folds.
-void FoldShapesFromKernel(const std::vector<FrontMask>& fronts,
+void FoldShapesFromKernel(const std::vector<BoundedFront>& fronts,
                           const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
                           WeightRows& rows) {
   std::vector<CoverageSpan> shifted;
@@ -142,6 +142,20 @@ void FoldShapesFromKernel(const std::vector<FrontMask>& fronts,
                            });
 }
 
+// Every shape folded band by band from its measured rows, each after checking that every id in
+// the lists it covers fits its mask; false as soon as one does not.
+bool FoldShapesCheckingLists(const std::vector<FrontMask>& fronts,
+                             const std::vector<BoundedFront>& bounded,
+                             const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
+                             WeightRows& rows) {
+  return MeasureShapesByBand(outlines, fronts.size(), rows.width(), rows.rowCount(),
+                             [&](size_t i, const ShapeRows& measured) {
+                               if (!rows.ListsFitMask(measured, fronts[i])) return false;
+                               rows.Fold(measured, bounded[i], ids[i]);
+                               return true;
+                             });
+}
+
 }  // namespace
 
 bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Polygon>& outlines,
@@ -151,19 +165,14 @@ bool RunAllShapeDraw(const std::vector<FrontMask>& fronts, const std::vector<Pol
   if (fronts.size() == 1) {
     return DrawOneShape(fronts[0], outlines[0], ids[0], colours, width, height, image);
   }
+  std::vector<BoundedFront> bounded(fronts.size());
+  for (size_t i = 0; i < fronts.size(); ++i) bounded[i] = BoundFront(fronts[i]);
   WeightRows rows;
   rows.Reset(width, 0, height);
   if (IdsFitEveryMask(fronts, outlines, ids)) {
-    FoldShapesFromKernel(fronts, outlines, ids, rows);
-  } else {
-    const bool folded = MeasureShapesByBand(outlines, fronts.size(), width, height,
-                                            [&](size_t i, const ShapeRows& measured) {
-                                              if (!rows.ListsFitMask(measured, fronts[i]))
-                                                return false;
-                                              rows.Fold(measured, fronts[i], ids[i]);
-                                              return true;
-                                            });
-    if (!folded) return RejectInput();
+    FoldShapesFromKernel(bounded, outlines, ids, rows);
+  } else if (!FoldShapesCheckingLists(fronts, bounded, outlines, ids, rows)) {
+    return RejectInput();
   }
   // Lists hold only the ids of shapes with vertices: when all of those index the colour
   // table, so does every entry, and the lists need not be read.

@@ -137,6 +137,8 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
       shapes.size(), [&](size_t i) -> const FrontMask& { return shapes[i].front; },
       [&](size_t i) { return int32_t{shapes[i].id}; },
       [&](size_t i) { return !outlines.polygons[i].empty(); });
+  std::vector<BoundedFront> fronts(shapes.size());
+  for (size_t i = 0; i < shapes.size(); ++i) fronts[i] = BoundFront(shapes[i].front);
   const int32_t rowsPerBand = RowsPerBand(width, height);
   const size_t bandPixels = static_cast<size_t>(rowsPerBand) * static_cast<size_t>(width);
   const CellRange image{0, 0, width, height};
@@ -161,7 +163,7 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
         mask.Free();
         return RejectInput();
       }
-      band.Fold(scratch.rows, shapes[i].front, shapes[i].id);
+      band.Fold(scratch.rows, fronts[i], shapes[i].id);
     }
 
     const RibbonRect rect{0, top, width, bottom};

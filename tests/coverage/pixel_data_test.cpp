@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 
+#include "coverage/stacking_fold.h"
 #include "support/area_oracle.h"
 #include "support/host_hooks.h"
 #include "support/shapes.h"
@@ -133,6 +134,28 @@ TEST(PixelDataStacking, TwoShapesOfOneIdNeverGiveTwoEntries) {
   ExpectList(data.pixels[0], {{kOwnId, 1.0}});
   // Pixel 1: 0.5 then full coverage replaces the weight.
   ExpectList(data.pixels[1], {{kOwnId, 1.0}});
+}
+
+// The bounded mask must answer exactly as the mask for every id, whatever the size (word
+// boundaries included) and wherever its bits lie, including none and a single one.
+TEST(PixelDataStacking, BoundedFrontAnswersLikeItsMask) {
+  std::mt19937 random(17);
+  for (int trial = 0; trial < 2000; ++trial) {
+    const size_t size = random() % 300;
+    FrontMask mask(size, false);
+    const int kind = trial % 4;  // none, one bit, sparse, dense
+    if (kind == 1 && size > 0) mask[random() % size] = true;
+    for (size_t j = 0; j < size; ++j) {
+      if ((kind == 2 && random() % 50 == 0) || (kind == 3 && random() % 2 == 0)) mask[j] = true;
+    }
+    const BoundedFront bounded = BoundFront(mask);
+    for (int32_t id = -2; id < static_cast<int32_t>(size); ++id) {
+      const bool expected = id >= 0 && mask[static_cast<size_t>(id)];
+      ASSERT_EQ(IsInFront(bounded, id), expected) << "trial " << trial << " id " << id;
+    }
+    // Ids beyond the mask are never read: the range ends at its highest set bit.
+    EXPECT_LT(bounded.highest, static_cast<int32_t>(size)) << "trial " << trial;
+  }
 }
 
 TEST(PixelDataWindow, ListsFollowTheWindowsCellsNotTheImage) {

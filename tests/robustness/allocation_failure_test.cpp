@@ -298,7 +298,7 @@ RowsReached ReplayWeightRows(const ShapeList& s, int32_t width, int32_t height, 
   for (size_t i = 0; i < s.fronts.size(); ++i) {
     measure(i, scratch);
     if (scratch.rows.rows.empty()) continue;
-    rows.Fold(scratch.rows, s.fronts[i], s.ids[i]);
+    rows.Fold(scratch.rows, BoundFront(s.fronts[i]), s.ids[i]);
     for (int32_t y = 0; y < height; ++y) {
       const std::vector<WeightRun>& runs = rows.Row(y).runs;
       reached.mostRuns = std::max(reached.mostRuns, runs.size());
