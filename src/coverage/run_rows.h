@@ -80,12 +80,17 @@ void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Span* sp
   const size_t oldCount = end - begin;
   const size_t newCount = pieces.size();
   const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
+  const auto piece = [&pieces](size_t i) {
+    return pieces.begin() + static_cast<std::ptrdiff_t>(i);
+  };
   if (newCount > oldCount) {
-    runs.insert(at(end), newCount - oldCount, Run{});
-  } else if (newCount < oldCount) {
-    runs.erase(at(begin + newCount), at(end));
+    // The pieces beyond the replaced runs go in with the one move of the tail.
+    runs.insert(at(end), piece(oldCount), pieces.end());
+    std::copy(pieces.begin(), piece(oldCount), at(begin));
+  } else {
+    if (newCount < oldCount) runs.erase(at(begin + newCount), at(end));
+    std::copy(pieces.begin(), pieces.end(), at(begin));
   }
-  std::copy(pieces.begin(), pieces.end(), at(begin));
 }
 
 }  // namespace pintovel
