@@ -15,8 +15,10 @@ namespace {
 // Appends an entry by writing its two fields in place. Building the packed entry elsewhere and
 // copying it makes the copy read 8 bytes across the two stores that just wrote it, which stalls
 // store forwarding on every appended entry (measured).
-inline void AppendEntry(std::vector<PixelWeight>& entries, int32_t id, double weight) {
-  PixelWeight& entry = entries.emplace_back();
+inline void AppendEntry(WeightRow& row, int32_t id, double weight) {
+  row.lowestId = std::min(row.lowestId, id);
+  row.highestId = std::max(row.highestId, id);
+  PixelWeight& entry = row.entries.emplace_back();
   entry.id = id;
   entry.weight = weight;
 }
@@ -32,24 +34,32 @@ inline void AppendRun(std::vector<WeightRun>& pieces, int32_t x0, uint32_t first
 // The list being folded, at the end of the entry store: appending and shrinking keep it there.
 class TailList {
  public:
-  TailList(std::vector<PixelWeight>& entries, size_t first) : entries_(entries), first_(first) {}
+  TailList(WeightRow& row, size_t first) : row_(row), first_(first) {}
   size_t size() const {
-    return entries_.size() - first_;
+    return row_.entries.size() - first_;
   }
   PixelWeight& operator[](size_t j) {
-    return entries_[first_ + j];
+    return row_.entries[first_ + j];
   }
   void push_back(const PixelWeight& entry) {
-    AppendEntry(entries_, entry.id, entry.weight);
+    AppendEntry(row_, entry.id, entry.weight);
   }
   void resize(size_t n) {
-    entries_.resize(first_ + n);
+    row_.entries.resize(first_ + n);
   }
 
  private:
-  std::vector<PixelWeight>& entries_;
+  WeightRow& row_;
   size_t first_;
 };
+
+// The front of a shape whose mask holds none of the ids in a row (WeightRow::lowestId,
+// highestId): no entry of the row lies in front of it, so the fold reads no id against a mask.
+struct NoneInFront {};
+
+inline bool IsInFront(const NoneInFront&, int32_t) {
+  return false;
+}
 
 // Below this many stored entries a row is never compacted.
 constexpr size_t kMinCompactedEntries = 64;
@@ -128,8 +138,8 @@ class ShortList {
   bool EntryIs(size_t j, const PixelWeight& entry) const {
     return SameEntry(PixelWeight{ids_[j], weights_[j]}, entry);
   }
-  void AppendTo(std::vector<PixelWeight>& entries) const {
-    for (size_t j = 0; j < count_; ++j) AppendEntry(entries, ids_[j], weights_[j]);
+  void AppendTo(WeightRow& row) const {
+    for (size_t j = 0; j < count_; ++j) AppendEntry(row, ids_[j], weights_[j]);
   }
 
  private:
@@ -162,19 +172,21 @@ inline void ReserveEntries(std::vector<PixelWeight>& entries, size_t needed) {
 
 // Folds a long list as a copy at the end of the row's store; returns the piece from x0 holding
 // the result.
-WeightRun FoldInStore(WeightRow& row, int32_t x0, const WeightRun& old, const BoundedFront& front,
+template <class Front>
+WeightRun FoldInStore(WeightRow& row, int32_t x0, const WeightRun& old, const Front& front,
                       int32_t id, double cov) {
   std::vector<PixelWeight>& entries = row.entries;
   const size_t first = entries.size();
   ReserveEntries(entries, first + old.count + 1);  // the fold appends at most one entry
   // No reallocation from here on, so copying from the store into itself is safe.
   for (uint32_t j = 0; j < old.count; ++j) entries.push_back(entries[old.first + j]);
-  TailList list(entries, first);
+  TailList list(row, first);
   FoldCoverage(list, front, id, cov);
   return WeightRun{x0, static_cast<uint32_t>(first), static_cast<uint32_t>(entries.size() - first)};
 }
 
-bool NothingInFront(const WeightRow& row, const WeightRun& run, const BoundedFront& front) {
+template <class Front>
+bool NothingInFront(const WeightRow& row, const WeightRun& run, const Front& front) {
   const PixelWeight* entries = row.EntriesOf(run);
   for (uint32_t j = 0; j < run.count; ++j) {
     if (IsInFront(front, entries[j].id)) return false;
@@ -199,15 +211,16 @@ void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0
   }
   const size_t first = row.entries.size();
   ReserveEntries(row.entries, first + 1);
-  AppendEntry(row.entries, id, 1.0);
+  AppendEntry(row, id, 1.0);
   AppendRun(pieces, x0, static_cast<uint32_t>(first), 1);
 }
 
 // Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
 // `old` and, when `folded`, receive coverage `cov`. A piece whose list equals the previous
 // piece's joins it.
+template <class Front>
 void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, const WeightRun& old,
-                 bool folded, double cov, const BoundedFront& front, int32_t id) {
+                 bool folded, double cov, const Front& front, int32_t id) {
   if (folded && cov > kFullCoverage && NothingInFront(row, old, front)) {
     AppendWholeShare(row, pieces, x0, old, id);
     return;
@@ -233,7 +246,7 @@ void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, con
   std::vector<PixelWeight>& entries = row.entries;
   const size_t first = entries.size();
   ReserveEntries(entries, first + list.size());
-  list.AppendTo(entries);
+  list.AppendTo(row);
   AppendRun(pieces, x0, static_cast<uint32_t>(first), static_cast<uint32_t>(list.size()));
 }
 
@@ -259,6 +272,30 @@ void CompactIfWasteful(WeightRow& row, std::vector<PixelWeight>& live) {
   }
   row.entries.assign(live.begin(), live.end());
   row.compactAt = std::max(kMinCompactedEntries, 3 * row.entries.size());
+  row.lowestId = std::numeric_limits<int32_t>::max();
+  row.highestId = std::numeric_limits<int32_t>::min();
+  for (const PixelWeight& entry : row.entries) {
+    row.lowestId = std::min(row.lowestId, entry.id);
+    row.highestId = std::max(row.highestId, entry.id);
+  }
+}
+
+// Whether no id the row holds can be in front of the shape.
+bool RowIsBehind(const WeightRow& row, const BoundedFront& front) {
+  return row.highestId < front.lowest || row.lowestId > front.highest;
+}
+
+template <class Front>
+void FoldRowAgainst(WeightRow& row, int32_t width, const CoverageSpan* spans, size_t count,
+                    const Front& front, int32_t id, std::vector<WeightRun>& pieces) {
+  if (row.runs.empty()) row.runs.push_back(WeightRun{0, 0, 0});
+  RewriteRunsUnderSpans(
+      row.runs, width, spans, count, pieces,
+      [&](int32_t x0, const WeightRun& old, const CoverageSpan* span) {
+        const bool folded = span != nullptr && IsFoldedCoverage(span->value);
+        AppendPiece(row, pieces, x0, old, folded, folded ? span->value : 0.0, front, id);
+      },
+      [&row](const WeightRun& a, const WeightRun& b) { return SameList(row, a, b); });
 }
 
 }  // namespace
@@ -271,6 +308,8 @@ void WeightRows::Reset(int32_t width, int32_t firstRow, int32_t rows) {
     row.runs.clear();  // no runs yet: one empty list over the whole row
     row.entries.clear();
     row.compactAt = kMinCompactedEntries;
+    row.lowestId = std::numeric_limits<int32_t>::max();
+    row.highestId = std::numeric_limits<int32_t>::min();
   }
 }
 
@@ -314,14 +353,11 @@ bool WeightRows::IdsBelow(size_t size) const {
 
 void WeightRows::FoldRow(WeightRow& row, const CoverageSpan* spans, size_t count,
                          const BoundedFront& front, int32_t id) {
-  if (row.runs.empty()) row.runs.push_back(WeightRun{0, 0, 0});
-  RewriteRunsUnderSpans(
-      row.runs, width_, spans, count, pieces_,
-      [&](int32_t x0, const WeightRun& old, const CoverageSpan* span) {
-        const bool folded = span != nullptr && IsFoldedCoverage(span->value);
-        AppendPiece(row, pieces_, x0, old, folded, folded ? span->value : 0.0, front, id);
-      },
-      [&row](const WeightRun& a, const WeightRun& b) { return SameList(row, a, b); });
+  if (RowIsBehind(row, front)) {
+    FoldRowAgainst(row, width_, spans, count, NoneInFront{}, id, pieces_);
+  } else {
+    FoldRowAgainst(row, width_, spans, count, front, id, pieces_);
+  }
   CompactIfWasteful(row, compacted_);
 }
 

@@ -11,6 +11,7 @@
 #include <pintovel/pintovel.h>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "coverage/run_rows.h"
@@ -35,6 +36,10 @@ struct WeightRow {
   std::vector<WeightRun> runs;  // none until a shape reaches the row: one empty list
   std::vector<PixelWeight> entries;
   size_t compactAt = 0;  // entries.size() at which the row is compacted next
+  // A range holding every id of the entries: a shape whose front mask has no id in it has no
+  // entry of the row in front of it.
+  int32_t lowestId = std::numeric_limits<int32_t>::max();
+  int32_t highestId = std::numeric_limits<int32_t>::min();
 
   const PixelWeight* EntriesOf(const WeightRun& run) const {
     return entries.data() + run.first;
