@@ -46,6 +46,21 @@ class ShapeBands {
 // shape gains nothing from bands and takes all rows at once.
 int32_t FoldBandRows(int32_t width, int32_t height, size_t shapes);
 
+// Visits the first `count` outlines band by band over `height` rows (FoldBandRows high), each
+// band's shapes in list order: visit(index, top, bottom) for every shape reaching rows
+// top .. bottom - 1. Stops as soon as visit returns false, and returns whether none did.
+template <class Visit>
+bool ForEachShapeOfBand(const std::vector<Polygon>& outlines, size_t count, int32_t width,
+                        int32_t height, Visit visit) {
+  const ShapeBands bands(outlines, count, height, FoldBandRows(width, height, count));
+  for (size_t b = 0; b < bands.bandCount(); ++b) {
+    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
+      if (!visit(size_t{*i}, bands.TopOf(b), bands.BottomOf(b))) return false;
+    }
+  }
+  return true;
+}
+
 // Measures the first `count` outlines over the image {0, width, 0, height} band by band, each
 // band's shapes in list order, and hands every shape's measured rows of the band to
 // apply(index, rows). Stops as soon as apply returns false, and returns whether none did.
@@ -53,15 +68,12 @@ template <class Apply>
 bool MeasureShapesByBand(const std::vector<Polygon>& outlines, size_t count, int32_t width,
                          int32_t height, Apply apply) {
   const Bounds image{0.0, double(width), 0.0, double(height)};
-  const ShapeBands bands(outlines, count, height, FoldBandRows(width, height, count));
   MeasureScratch scratch;
-  for (size_t b = 0; b < bands.bandCount(); ++b) {
-    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
-      MeasureShapeRows(image, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b), scratch);
-      if (!scratch.rows.rows.empty() && !apply(size_t{*i}, scratch.rows)) return false;
-    }
-  }
-  return true;
+  return ForEachShapeOfBand(outlines, count, width, height,
+                            [&](size_t i, int32_t top, int32_t bottom) {
+                              MeasureShapeRows(image, height, outlines[i], top, bottom, scratch);
+                              return scratch.rows.rows.empty() || apply(i, scratch.rows);
+                            });
 }
 
 // The same bands and order, for roads that read the kernel's rows in their own sink: hands
@@ -70,16 +82,13 @@ template <class Measure>
 void ForEachShapeKernelByBand(const std::vector<Polygon>& outlines, size_t count, int32_t width,
                               int32_t height, Measure measure) {
   const Bounds image{0.0, double(width), 0.0, double(height)};
-  const ShapeBands bands(outlines, count, height, FoldBandRows(width, height, count));
   MeasureScratch scratch;
-  for (size_t b = 0; b < bands.bandCount(); ++b) {
-    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
-      const ShapeKernelInput input =
-          PrepareShapeKernel(image, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b),
-                             scratch.clipped, scratch.clipScratch);
-      if (input.firstRow < input.endRow) measure(size_t{*i}, input, scratch.kernel);
-    }
-  }
+  ForEachShapeOfBand(outlines, count, width, height, [&](size_t i, int32_t top, int32_t bottom) {
+    const ShapeKernelInput input = PrepareShapeKernel(image, height, outlines[i], top, bottom,
+                                                      scratch.clipped, scratch.clipScratch);
+    if (input.firstRow < input.endRow) measure(i, input, scratch.kernel);
+    return true;
+  });
 }
 
 }  // namespace pintovel
