@@ -202,8 +202,8 @@ bool IsWholeShare(const WeightRow& row, const WeightRun& run, int32_t id) {
 // A piece that the shape covers whole and where no entry lies in front of it: the fold leaves
 // the shape's sole entry of weight 1 (FoldFullCoverage), whatever the piece held, so the list
 // is known without folding and the pieces of a shape's interior join into one.
-void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0,
-                      const WeightRun& old, int32_t id) {
+inline void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0,
+                             const WeightRun& old, int32_t id) {
   if (!pieces.empty() && IsWholeShare(row, pieces.back(), id)) return;
   if (IsWholeShare(row, old, id)) {
     AppendRun(pieces, x0, old.first, old.count);
@@ -215,16 +215,12 @@ void AppendWholeShare(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0
   AppendRun(pieces, x0, static_cast<uint32_t>(first), 1);
 }
 
-// Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
-// `old` and, when `folded`, receive coverage `cov`. A piece whose list equals the previous
-// piece's joins it.
+// AppendPiece for a piece that is not a whole share: one the shape does not cover (kept), or
+// whose list is folded.
 template <class Front>
-void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, const WeightRun& old,
-                 bool folded, double cov, const Front& front, int32_t id) {
-  if (folded && cov > kFullCoverage && NothingInFront(row, old, front)) {
-    AppendWholeShare(row, pieces, x0, old, id);
-    return;
-  }
+void AppendFoldedOrKeptPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0,
+                             const WeightRun& old, bool folded, double cov, const Front& front,
+                             int32_t id) {
   if (!folded || old.count > kShortList) {
     const WeightRun piece =
         folded ? FoldInStore(row, x0, old, front, id, cov) : WeightRun{x0, old.first, old.count};
@@ -248,6 +244,21 @@ void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0, con
   ReserveEntries(entries, first + list.size());
   list.AppendTo(row);
   AppendRun(pieces, x0, static_cast<uint32_t>(first), static_cast<uint32_t>(list.size()));
+}
+
+// Adds the piece of a row from x0 on (up to the next piece) whose pixels held the list of
+// `old` and, when `folded`, receive coverage `cov`. A piece whose list equals the previous
+// piece's joins it. The whole shares of a shape's interior are most pieces and the cheapest, so
+// they are told apart here, inline.
+template <class Front>
+inline void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t x0,
+                        const WeightRun& old, bool folded, double cov, const Front& front,
+                        int32_t id) {
+  if (folded && cov > kFullCoverage && NothingInFront(row, old, front)) {
+    AppendWholeShare(row, pieces, x0, old, id);
+  } else {
+    AppendFoldedOrKeptPiece(row, pieces, x0, old, folded, cov, front, id);
+  }
 }
 
 // Folds leave the lists they replaced behind in the row; once its store has grown to three
