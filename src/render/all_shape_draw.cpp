@@ -1,5 +1,7 @@
 #include "render/all_shape_draw.h"
 
+#include <cassert>
+
 #include "coverage/shape_bands.h"
 #include "coverage/shape_coverage.h"
 #include "coverage/stacking_fold.h"
@@ -94,38 +96,26 @@ bool ShapeIdsBelow(const std::vector<Polygon>& outlines, const std::vector<int32
   return true;
 }
 
-// Folds each row the kernel reports for one shape into the weight rows as it comes, moved by
-// the kernel input's whole-cell shift into image cells.
+// Folds each row the kernel reports for one shape into the weight rows as it comes. The
+// kernel's cells are the image's: the image window starts at cell (0, 0), so a clipped
+// outline's whole-cell shift is zero.
 class FoldingSink final : public CoverageRowSink {
  public:
   FoldingSink(WeightRows& rows, const BoundedFront& front, int32_t id,
-              const ShapeKernelInput& input, std::vector<CoverageSpan>& shifted)
-      : rows_(rows),
-        front_(front),
-        id_(id),
-        shiftX_(input.shiftX),
-        shiftY_(input.shiftY),
-        shifted_(shifted) {}
+              const ShapeKernelInput& input)
+      : rows_(rows), front_(front), id_(id) {
+    assert(input.shiftX == 0 && input.shiftY == 0);
+    static_cast<void>(input);
+  }
 
   void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
-    if (shiftX_ != 0) {
-      shifted_.clear();
-      for (size_t i = 0; i < count; ++i) {
-        shifted_.push_back(
-            CoverageSpan{spans[i].x0 + shiftX_, spans[i].x1 + shiftX_, spans[i].value});
-      }
-      spans = shifted_.data();
-    }
-    rows_.FoldSpans(y + shiftY_, spans, count, front_, id_);
+    rows_.FoldSpans(y, spans, count, front_, id_);
   }
 
  private:
   WeightRows& rows_;
   const BoundedFront& front_;
   int32_t id_;
-  int32_t shiftX_;
-  int32_t shiftY_;
-  std::vector<CoverageSpan>& shifted_;
 };
 
 // Every shape folded band by band straight from the kernel's rows, with no copy of them: the
@@ -133,10 +123,9 @@ class FoldingSink final : public CoverageRowSink {
 void FoldShapesFromKernel(const std::vector<BoundedFront>& fronts,
                           const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
                           WeightRows& rows) {
-  std::vector<CoverageSpan> shifted;
   ForEachShapeKernelByBand(outlines, fronts.size(), rows.width(), rows.rowCount(),
                            [&](size_t i, const ShapeKernelInput& input, CoverageScratch& kernel) {
-                             FoldingSink fold(rows, fronts[i], ids[i], input, shifted);
+                             FoldingSink fold(rows, fronts[i], ids[i], input);
                              MeasureCoverageRows(*input.polygon, input.cells, input.firstRow,
                                                  input.endRow, kernel, fold);
                            });
