@@ -102,6 +102,24 @@ class WeightRows {
   std::vector<PixelWeight> compacted_;  // the live lists of a row being compacted
 };
 
+// Folds every row the kernel reports for one shape into the weight rows as it comes, with no
+// copy of the spans, for roads that know the ids fit every mask (FoldSpans' requirements). The
+// kernel's cells are the rows' pixels.
+class FoldingSink final : public CoverageRowSink {
+ public:
+  FoldingSink(WeightRows& rows, const BoundedFront& front, int32_t id)
+      : rows_(rows), front_(front), id_(id) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    rows_.FoldSpans(y, spans, count, front_, id_);
+  }
+
+ private:
+  WeightRows& rows_;
+  const BoundedFront& front_;
+  int32_t id_;
+};
+
 }  // namespace pintovel
 
 #endif  // PINTOVEL_COVERAGE_WEIGHT_ROWS_H

@@ -96,28 +96,6 @@ bool ShapeIdsBelow(const std::vector<Polygon>& outlines, const std::vector<int32
   return true;
 }
 
-// Folds each row the kernel reports for one shape into the weight rows as it comes. The
-// kernel's cells are the image's: the image window starts at cell (0, 0), so a clipped
-// outline's whole-cell shift is zero.
-class FoldingSink final : public CoverageRowSink {
- public:
-  FoldingSink(WeightRows& rows, const BoundedFront& front, int32_t id,
-              const ShapeKernelInput& input)
-      : rows_(rows), front_(front), id_(id) {
-    assert(input.shiftX == 0 && input.shiftY == 0);
-    static_cast<void>(input);
-  }
-
-  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
-    rows_.FoldSpans(y, spans, count, front_, id_);
-  }
-
- private:
-  WeightRows& rows_;
-  const BoundedFront& front_;
-  int32_t id_;
-};
-
 // Every shape folded band by band straight from the kernel's rows, with no copy of them: the
 // ids are known to fit every mask, so no shape needs its lists checked before it folds.
 void FoldShapesFromKernel(const std::vector<BoundedFront>& fronts,
@@ -125,7 +103,10 @@ void FoldShapesFromKernel(const std::vector<BoundedFront>& fronts,
                           WeightRows& rows) {
   ForEachShapeKernelByBand(outlines, fronts.size(), rows.width(), rows.rowCount(),
                            [&](size_t i, const ShapeKernelInput& input, CoverageScratch& kernel) {
-                             FoldingSink fold(rows, fronts[i], ids[i], input);
+                             // The image window starts at cell (0, 0): the kernel's cells
+                             // are the image's, whether the outline was clipped or not.
+                             assert(input.shiftX == 0 && input.shiftY == 0);
+                             FoldingSink fold(rows, fronts[i], ids[i]);
                              MeasureCoverageRows(*input.polygon, input.cells, input.firstRow,
                                                  input.endRow, kernel, fold);
                            });

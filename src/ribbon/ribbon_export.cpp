@@ -158,8 +158,13 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
     band.Reset(width, top, bottom - top);
     for (size_t i = 0; i < shapes.size(); ++i) {
       if (!ShapeReachesRows(outlines.polygons[i], outlines.bounds[i], top, bottom)) continue;
+      if (!checkEachShape) {
+        FoldingSink fold(band, fronts[i], shapes[i].id);
+        MeasureCoverageRows(outlines.polygons[i], image, top, bottom, scratch.kernel, fold);
+        continue;
+      }
       MeasureRowsOfOutline(outlines.polygons[i], image, top, bottom, scratch);
-      if (checkEachShape && !band.ListsFitMask(scratch.rows, shapes[i].front)) {
+      if (!band.ListsFitMask(scratch.rows, shapes[i].front)) {
         mask.Free();
         return RejectInput();
       }
