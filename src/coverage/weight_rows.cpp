@@ -266,6 +266,9 @@ inline void AppendPiece(WeightRow& row, std::vector<WeightRun>& pieces, int32_t 
 void CompactIfWasteful(WeightRow& row, std::vector<PixelWeight>& live) {
   if (row.entries.size() < row.compactAt) return;
   live.clear();
+  live.reserve(row.entries.size());  // the live lists are at most what is stored
+  row.lowestId = std::numeric_limits<int32_t>::max();
+  row.highestId = std::numeric_limits<int32_t>::min();
   uint32_t oldFirst = 0, newFirst = 0, sharedCount = 0;
   for (WeightRun& run : row.runs) {
     if (run.count == 0) continue;
@@ -277,18 +280,19 @@ void CompactIfWasteful(WeightRow& row, std::vector<PixelWeight>& live) {
     oldFirst = run.first;
     sharedCount = run.count;
     newFirst = static_cast<uint32_t>(live.size());
-    live.insert(live.end(), row.entries.begin() + run.first,
-                row.entries.begin() + run.first + run.count);
+    for (uint32_t j = run.first; j < run.first + run.count; ++j) {
+      const int32_t id = row.entries[j].id;
+      row.lowestId = std::min(row.lowestId, id);
+      row.highestId = std::max(row.highestId, id);
+      PixelWeight& entry = live.emplace_back();
+      entry.id = id;
+      entry.weight = row.entries[j].weight;
+    }
     run.first = newFirst;
   }
-  row.entries.assign(live.begin(), live.end());
+  // The old store becomes the scratch for the next compaction.
+  row.entries.swap(live);
   row.compactAt = std::max(kMinCompactedEntries, 3 * row.entries.size());
-  row.lowestId = std::numeric_limits<int32_t>::max();
-  row.highestId = std::numeric_limits<int32_t>::min();
-  for (const PixelWeight& entry : row.entries) {
-    row.lowestId = std::min(row.lowestId, entry.id);
-    row.highestId = std::max(row.highestId, entry.id);
-  }
 }
 
 // Whether no id the row holds can be in front of the shape.
