@@ -491,10 +491,15 @@ class SpanWriter {
 };
 
 // Turns one accumulated row into spans (absolute columns: relative column + left) and clears
-// its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
-// Returns the number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
+// its cells and bits. The extra column (emitEnd) is cleared, never emitted: its cover only
+// closes the run of untouched cells before it. Returns the number of spans written to `spans`
+// (room for 2 * emitEnd + 1 is enough).
 size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
                 CoverageSpan* spans) {
+  uint64_t& extraWord = row.touched[emitEnd >> 6];
+  const uint64_t extraBit = uint64_t{1} << (emitEnd & 63);
+  const bool extraTouched = (extraWord & extraBit) != 0;
+  extraWord &= ~extraBit;
   // The running sum of cover as a double-double.
   double runHi = 0.0;
   double runLo = 0.0;
@@ -521,11 +526,18 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       runHi = run.hi;
       runLo += run.lo;
       const double value = cell.area - (runHi + runLo);
-      if (value != 0.0 && column < emitEnd) {
+      if (value != 0.0) {
         out.Add(left + column, left + column + 1, value);
       }
       next = column + 1;
     } while (bits != 0);
+  }
+  if (extraTouched) {
+    row.cells[emitEnd] = CoverageCell{0.0, 0.0};
+    const double between = -(runHi + runLo);
+    if (emitEnd > next && between != 0.0) {
+      out.Add(left + next, left + emitEnd, between);
+    }
   }
   return out.count();
 }
