@@ -267,7 +267,7 @@ inline bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va,
 
 // depth * edge.slope = p + e exactly, for a whole depth >= 0. A depth below 2^26 is its own
 // high half in Dekker's split, so only the slope's halves (split once per edge) enter the
-// product's error term; the error of a product is unique, so both roads give the same bits.
+// product's error term; the error of a product is unique, so both branches give the same bits.
 inline DoubleDouble DepthTimesSlope(const CoverageEdge& edge, double depth) {
   if (depth < 67108864.0) {
     const double p = depth * edge.slope;
