@@ -77,6 +77,8 @@ struct CoverageEdge {
   double sign;         // +1 when the polygon runs down along the edge, -1 when up
   double slope;        // dx / dy, the high part when `compensated`
   double slopeLow;     // the low part of dx / dy (double-double), or 0
+  double slopeHead;    // when `compensated`: Dekker's split of `slope`, slopeHead + slopeTail,
+  double slopeTail;    // each of at most 26 significant bits
   double start;        // topX - topY * slope: the crossing offset extended to the top row line
   double startLow;     // its low part (double-double), or 0
   double rise;         // dy / dx, or 0 for a vertical edge
@@ -249,6 +251,9 @@ inline bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va,
     const DoubleDouble start = TwoSum(edge.topX, -lift.hi);
     edge.slope = slope.hi;
     edge.slopeLow = slope.lo;
+    const DoubleDouble halves = Split(slope.hi);
+    edge.slopeHead = halves.hi;
+    edge.slopeTail = halves.lo;
     edge.start = start.hi;
     edge.startLow = start.lo - (lift.lo + edge.topY * slope.lo);
   } else {
@@ -260,13 +265,24 @@ inline bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va,
   return true;
 }
 
+// depth * edge.slope = p + e exactly, for a whole depth >= 0. A depth below 2^26 is its own
+// high half in Dekker's split, so only the slope's halves (split once per edge) enter the
+// product's error term; the error of a product is unique, so both branches give the same bits.
+inline DoubleDouble DepthTimesSlope(const CoverageEdge& edge, double depth) {
+  if (depth < 67108864.0) {
+    const double p = depth * edge.slope;
+    return DoubleDouble{p, (depth * edge.slopeHead - p) + depth * edge.slopeTail};
+  }
+  return TwoProduct(depth, edge.slope);
+}
+
 // The offset of the edge's crossing with the line `depth` rows below its upper end's row line
 // from its upper end's column line, start + depth * slope, in double-double arithmetic; the
 // whole part and the fraction, which may round up to 1. The product of the whole depth with the
-// slope's high part is exact as a double-double (TwoProduct), so the offset is good to about
-// 2^-100 of the edge's width.
-Place CompensatedOffset(const CoverageEdge& edge, double depth) {
-  const DoubleDouble run = TwoProduct(depth, edge.slope);
+// slope's high part is exact as a double-double, so the offset is good to about 2^-100 of the
+// edge's width.
+inline Place CompensatedOffset(const CoverageEdge& edge, double depth) {
+  const DoubleDouble run = DepthTimesSlope(edge, depth);
   const DoubleDouble sum = TwoSum(run.hi, edge.start);
   const double low = sum.lo + ((run.lo + depth * edge.slopeLow) + edge.startLow);
   int32_t whole = FloorToInt(sum.hi);
@@ -475,10 +491,15 @@ class SpanWriter {
 };
 
 // Turns one accumulated row into spans (absolute columns: relative column + left) and clears
-// its cells and bits. Columns from emitEnd on (the extra column) are cleared, never emitted.
-// Returns the number of spans written to `spans` (room for 2 * emitEnd + 1 is enough).
+// its cells and bits. The extra column (emitEnd) is cleared, never emitted: its cover only
+// closes the run of untouched cells before it. Returns the number of spans written to `spans`
+// (room for 2 * emitEnd + 1 is enough).
 size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
                 CoverageSpan* spans) {
+  uint64_t& extraWord = row.touched[emitEnd >> 6];
+  const uint64_t extraBit = uint64_t{1} << (emitEnd & 63);
+  const bool extraTouched = (extraWord & extraBit) != 0;
+  extraWord &= ~extraBit;
   // The running sum of cover as a double-double.
   double runHi = 0.0;
   double runLo = 0.0;
@@ -505,11 +526,18 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       runHi = run.hi;
       runLo += run.lo;
       const double value = cell.area - (runHi + runLo);
-      if (value != 0.0 && column < emitEnd) {
+      if (value != 0.0) {
         out.Add(left + column, left + column + 1, value);
       }
       next = column + 1;
     } while (bits != 0);
+  }
+  if (extraTouched) {
+    row.cells[emitEnd] = CoverageCell{0.0, 0.0};
+    const double between = -(runHi + runLo);
+    if (emitEnd > next && between != 0.0) {
+      out.Add(left + next, left + emitEnd, between);
+    }
   }
   return out.count();
 }

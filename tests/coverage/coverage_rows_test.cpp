@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -163,6 +165,83 @@ TEST(CoverageRowsBandTest, RowRangesGiveTheWholeWindowsRowsBitForBit) {
       return;
     }
   }
+}
+
+// Writes the measured rows of a narrow window into a dense array, row y at (y - firstRow).
+class DenseRowsSink final : public CoverageRowSink {
+ public:
+  DenseRowsSink(int32_t cols, int32_t firstRow, int32_t endRow)
+      : cols_(cols),
+        firstRow_(firstRow),
+        values(static_cast<size_t>(cols) * static_cast<size_t>(endRow - firstRow), 0.0) {}
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    for (size_t i = 0; i < count; ++i) {
+      for (int32_t x = spans[i].x0; x < spans[i].x1; ++x) {
+        values[static_cast<size_t>(y - firstRow_) * static_cast<size_t>(cols_) +
+               static_cast<size_t>(x)] = spans[i].value;
+      }
+    }
+  }
+
+ private:
+  int32_t cols_;
+  int32_t firstRow_;
+
+ public:
+  std::vector<double> values;
+};
+
+// An edge about 100 px wide and 2^28 rows tall, measured in rows near its top and far below
+// it, where the crossings' whole depth no longer fits the 26 bits of one half of a product
+// split. Each row of the edge stays within one column almost everywhere; there the expected
+// cell values follow from x(y) alone: 1 left of the edge's column, the mean of the edge's two
+// offsets within its column, 0 right of it. Crossings in plain double would be off by about
+// 1e-14 here, so the bound is tighter than the oracle suites' 1e-12.
+TEST(CoverageRowsOracleTest, RowsFarDownAnEdgeTallerThan2To26Rows) {
+  const double height = 268435456.0 + 12345.0;  // 2^28 + 12345 rows
+  const double xTop = 3.7;
+  const double xBottom = 104.0;
+  // Clockwise on screen: down the slanted edge, left along the bottom, up the left side.
+  const Polygon triangle{{xTop, 0.0}, {xBottom, height}, {xTop, height}};
+  const CellRange cells{0, 0, 105, static_cast<int32_t>(height)};
+  const auto edgeX = [&](int32_t y) {
+    return static_cast<long double>(xTop) +
+           (static_cast<long double>(xBottom) - static_cast<long double>(xTop)) *
+               static_cast<long double>(y) / static_cast<long double>(height);
+  };
+  CoverageScratch scratch;
+  int checkedRows = 0;
+  long double worst = 0.0L;
+  for (const int32_t firstRow : {0, 1 << 20, 1 << 26, cells.rows - 4096}) {
+    const int32_t endRow = firstRow + 4096;
+    DenseRowsSink sink(cells.cols, firstRow, endRow);
+    MeasureCoverageRows(triangle, cells, firstRow, endRow, scratch, sink);
+    for (int32_t y = firstRow; y < endRow; ++y) {
+      const long double top = edgeX(y);
+      const long double bottom = edgeX(y + 1);
+      const int32_t column = static_cast<int32_t>(top);
+      if (static_cast<int32_t>(bottom) != column || y == 0) {
+        continue;  // the edge crosses a column line in this row, or its top vertex is here
+      }
+      ++checkedRows;
+      for (int32_t x = 0; x < cells.cols; ++x) {
+        // The left side x = xTop runs up through column 3.
+        const long double left =
+            std::max(static_cast<long double>(xTop), static_cast<long double>(x));
+        const long double expected = x < 3 || x > column ? 0.0L
+                                     : x < column        ? x + 1 - left
+                                                         : (top + bottom) / 2 - left;
+        const double value =
+            sink.values[static_cast<size_t>(y - firstRow) * static_cast<size_t>(cells.cols) +
+                        static_cast<size_t>(x)];
+        const long double error = std::fabs(static_cast<long double>(value) - expected);
+        worst = std::max(worst, error);
+        ASSERT_LT(error, 4e-15L) << "row " << y << " column " << x << ": " << value;
+      }
+    }
+  }
+  EXPECT_GT(checkedRows, 16000);
+  testing::ReportWorst("rows far down a 2^28-row edge", 1, static_cast<double>(worst));
 }
 
 // A sink that gives up (throws) after a number of rows.
