@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "coverage/run_rows.h"
 #include "coverage/shape_bands.h"
@@ -105,21 +106,108 @@ struct OwnerRun {
   int32_t owner;
 };
 
-// Appends pixels from x0 on with `owner` to a row of runs being built, joining the last run
-// when it has the same owner, so that neighbouring runs of a built row always differ.
-void AppendOwner(std::vector<OwnerRun>& runs, int32_t x0, int32_t owner) {
-  if (runs.empty() || runs.back().owner != owner) runs.push_back(OwnerRun{x0, owner});
+// The owner of the run that closes every band row at x0 == width. No owner a shape can leave
+// equals it (ids are never negative), so no run ever joins it.
+constexpr int32_t kRowEnd = std::numeric_limits<int32_t>::min();
+
+// A shape claiming pixels: what it leaves as owner of a claimed pixel, itself unless the
+// pixel's owner lies in its front mask. The last owner tested is remembered, since a shape's
+// claims in neighbouring rows mostly land on the same owners.
+class ClaimingShape {
+ public:
+  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {}
+
+  int32_t id() const {
+    return id_;
+  }
+  const FrontMask& front() const {
+    return front_;
+  }
+  // Requires: owner is kNoOwner or fits the front mask.
+  int32_t OwnerAfterClaim(int32_t owner) {
+    if (owner != tested_) {
+      tested_ = owner;
+      taken_ = IsInFront(front_, owner) ? owner : id_;
+    }
+    return taken_;
+  }
+
+ private:
+  const FrontMask& front_;
+  int32_t id_;
+  int32_t tested_ = kNoOwner;  // a pixel without owner always goes to the shape
+  int32_t taken_ = id_;
+};
+
+// A band row holds its runs in increasing x0 from x0 == 0, neighbours with different owners,
+// closed by the run {width, kRowEnd}; a row nobody owns is {0, kNoOwner} and the closing run.
+bool RowHasNoOwner(const std::vector<OwnerRun>& runs) {
+  return runs.size() == 2 && runs[0].owner == kNoOwner;
 }
 
-// Whether a shape with mask `front` that claims a pixel of `owner` takes it.
-bool TakesFrom(const FrontMask& front, int32_t owner) {
-  return owner == kNoOwner || !IsInFront(front, owner);
+// Index of the run of a band row that holds pixel x, looked for a few runs around `hint` (the
+// run that held the shape's claim in the row above, whose runs are mostly the same), else by
+// halving.
+// Requires: 0 <= x < width.
+size_t RunHolding(const std::vector<OwnerRun>& runs, int32_t x, size_t hint) {
+  constexpr int kStepsFromHint = 4;
+  size_t k = std::min(hint, runs.size() - 2);
+  for (int step = 0; step < kStepsFromHint; ++step) {
+    if (runs[k].x0 > x) {
+      --k;  // runs[0].x0 == 0 <= x stops the walk
+    } else if (runs[k + 1].x0 <= x) {
+      ++k;  // the closing run's x0 == width > x stops the walk
+    } else {
+      return k;
+    }
+  }
+  return RunIndexAt(runs, x);
+}
+
+// The new runs of the stretch of a band row that a shape's claims rewrite, built left to
+// right. Slot 0 holds a run whose owner no piece has, so that every piece can be compared with
+// the one before it: a piece with the owner of the one before is absorbed by it.
+class Pieces {
+ public:
+  // Makes room for `most` pieces.
+  void Start(size_t most) {
+    if (slots_.size() < most + 2) slots_.resize(most + 2);
+    slots_[0] = OwnerRun{0, kRowEnd};
+    next_ = 1;
+  }
+  void Add(int32_t x0, int32_t owner) {
+    slots_[next_] = OwnerRun{x0, owner};
+    next_ += slots_[next_ - 1].owner != owner ? 1 : 0;
+  }
+  const OwnerRun* begin() const {
+    return slots_.data() + 1;
+  }
+  size_t size() const {
+    return next_ - 1;
+  }
+
+ private:
+  std::vector<OwnerRun> slots_;
+  size_t next_ = 1;
+};
+
+// Replaces runs[begin .. end) of a row by `count` runs from `from`, moving the row's tail once.
+void ReplaceRuns(std::vector<OwnerRun>& runs, size_t begin, size_t end, const OwnerRun* from,
+                 size_t count) {
+  const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
+  const size_t oldCount = end - begin;
+  if (count > oldCount) {
+    runs.insert(at(end), count - oldCount, OwnerRun{});
+  } else if (count < oldCount) {
+    runs.erase(at(begin + count), at(end));
+  }
+  std::copy(from, from + count, at(begin));
 }
 
 // The owners of the image, claimed band by band: the rows of the band being claimed as one
 // vector of runs per row (reused from band to band), then, once a band is done, its rows'
-// runs appended to one store for the whole image. A run ends where the next run of its row
-// starts, the last at the width; a row without runs has no owner.
+// runs appended to one store for the whole image. In the store a run ends where the next run
+// of its row starts, the last at the width.
 class OwnerRows {
  public:
   OwnerRows(int32_t width, int32_t height, int32_t bandRows)
@@ -129,7 +217,11 @@ class OwnerRows {
 
   void StartBand(int32_t top) {
     top_ = top;
-    for (std::vector<OwnerRun>& row : band_) row.clear();
+    for (std::vector<OwnerRun>& row : band_) {
+      row.clear();
+      row.push_back(OwnerRun{0, kNoOwner});
+      row.push_back(OwnerRun{width_, kRowEnd});
+    }
   }
 
   // Whether every owner of a pixel the shape claims can be tested against its mask.
@@ -139,12 +231,12 @@ class OwnerRows {
       const ClaimedRun* claims = shape.RunsOf(row);
       size_t k = 0;
       for (uint32_t i = 0; i < row.count; ++i) {
-        // Runs of this row that reach into the claim; none when the row has no owners.
-        while (k < runs.size() && RunEnd(runs, k) <= claims[i].x0) ++k;
-        for (; k < runs.size() && runs[k].x0 < claims[i].x1; ++k) {
+        while (runs[k + 1].x0 <= claims[i].x0) ++k;
+        // Every run that reaches into the claim; the closing run starts at the width.
+        for (; runs[k].x0 < claims[i].x1; ++k) {
           if (runs[k].owner != kNoOwner && !IdFitsMask(front, runs[k].owner)) return false;
         }
-        if (k > 0) --k;  // the last run may reach into the next claim too
+        --k;  // the last run may reach into the next claim too
       }
     }
     return true;
@@ -152,27 +244,24 @@ class OwnerRows {
 
   // Requires: OwnersFitMask(shape, front).
   void Claim(const ClaimedRows& shape, const FrontMask& front, int32_t id) {
+    ClaimingShape claimer(front, id);
+    size_t hint = 0;
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnerRun>& runs = BandRow(row.y);
-      if (runs.empty()) {
+      if (RowHasNoOwner(runs)) {
         ClaimFreshRow(runs, shape.RunsOf(row), row.count, id);
-        continue;
+      } else {
+        hint = ClaimRow(runs, shape.RunsOf(row), row.count, claimer, hint);
       }
-      RewriteRunsUnderSpans(
-          runs, width_, shape.RunsOf(row), row.count, pieces_,
-          [&](int32_t x0, const OwnerRun& old, const ClaimedRun* claim) {
-            const int32_t owner = claim != nullptr && TakesFrom(front, old.owner) ? id : old.owner;
-            AppendOwner(pieces_, x0, owner);
-          },
-          [](const OwnerRun& a, const OwnerRun& b) { return a.owner == b.owner; });
     }
   }
 
-  // Appends the band's rows top_ .. bottom - 1 to the image's store.
+  // Appends the band's rows top_ .. bottom - 1, without their closing runs, to the image's
+  // store.
   void FinishBand(int32_t bottom) {
     for (int32_t y = top_; y < bottom; ++y) {
       const std::vector<OwnerRun>& runs = BandRow(y);
-      store_.insert(store_.end(), runs.begin(), runs.end());
+      store_.insert(store_.end(), runs.begin(), runs.end() - 1);
       rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
     }
   }
@@ -206,24 +295,84 @@ class OwnerRows {
   const std::vector<OwnerRun>& BandRow(int32_t y) const {
     return band_[static_cast<size_t>(y - top_)];
   }
+
   // A row without owners takes the claims as they are (claims never touch, so a gap with no
   // owner lies between any two).
   void ClaimFreshRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
                      int32_t id) const {
+    runs.clear();
     if (claims[0].x0 > 0) runs.push_back(OwnerRun{0, kNoOwner});
     for (size_t i = 0; i < count; ++i) {
       runs.push_back(OwnerRun{claims[i].x0, id});
       if (claims[i].x1 < width_) runs.push_back(OwnerRun{claims[i].x1, kNoOwner});
     }
+    runs.push_back(OwnerRun{width_, kRowEnd});
   }
-  int32_t RunEnd(const std::vector<OwnerRun>& runs, size_t k) const {
-    return k + 1 < runs.size() ? runs[k + 1].x0 : width_;
+
+  // Rewrites a band row under a shape's claims of it in one pass from the run holding the
+  // first claimed pixel (found from `hint`) to the one holding the last: the owners under a
+  // claim become what the shape leaves, those in the gaps between claims stay. Returns the
+  // run where the claims began, the hint for the next row.
+  size_t ClaimRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
+                  ClaimingShape& claimer, size_t hint) {
+    const size_t first = RunHolding(runs, claims[0].x0, hint);
+    // Every run of the stretch gives at most one piece per claim or gap it meets.
+    pieces_.Start(runs.size() + 2 * count);
+    if (runs[first].x0 < claims[0].x0) pieces_.Add(runs[first].x0, runs[first].owner);
+    size_t k = first;  // the run holding the pixel where the next claim or gap starts
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) k = PieceRuns(runs, k, claims[i - 1].x1, claims[i].x0, KeptOwner);
+      k = PieceRuns(runs, k, claims[i].x0, claims[i].x1,
+                    [&claimer](int32_t owner) { return claimer.OwnerAfterClaim(owner); });
+    }
+    const int32_t end = claims[count - 1].x1;
+    // Run k holds pixel `end` (or is the closing run when end == width); when it began before
+    // `end` its remainder stays with its owner.
+    size_t last = k;
+    if (runs[k].x0 < end) {
+      pieces_.Add(end, runs[k].owner);
+    } else {
+      --last;
+    }
+    JoinAndReplace(runs, first, last + 1);
+    return first;
+  }
+
+  // Adds the pieces of pixels x .. xEnd - 1, run k holding pixel x, with the owners that
+  // ownerOf gives for the runs' owners. Returns the run holding pixel xEnd.
+  template <class OwnerOf>
+  size_t PieceRuns(const std::vector<OwnerRun>& runs, size_t k, int32_t x, int32_t xEnd,
+                   OwnerOf ownerOf) {
+    pieces_.Add(x, ownerOf(runs[k].owner));
+    while (runs[k + 1].x0 < xEnd) {
+      ++k;
+      pieces_.Add(runs[k].x0, ownerOf(runs[k].owner));
+    }
+    return runs[k + 1].x0 == xEnd ? k + 1 : k;
+  }
+  static int32_t KeptOwner(int32_t owner) {
+    return owner;
+  }
+
+  // Puts the pieces in place of runs[begin .. end), joining them with the runs beside the
+  // stretch where the owners agree.
+  void JoinAndReplace(std::vector<OwnerRun>& runs, size_t begin, size_t end) {
+    const OwnerRun* from = pieces_.begin();
+    size_t count = pieces_.size();
+    // Only a piece that starts the stretch's first run can have the owner of the run before.
+    if (begin > 0 && runs[begin - 1].owner == from->owner) {
+      ++from;
+      --count;
+    }
+    const int32_t lastOwner = count > 0 ? from[count - 1].owner : runs[begin - 1].owner;
+    if (runs[end].owner == lastOwner) ++end;
+    ReplaceRuns(runs, begin, end, from, count);
   }
 
   int32_t width_;
   int32_t top_ = 0;
   std::vector<std::vector<OwnerRun>> band_;
-  std::vector<OwnerRun> pieces_;  // the stretch of a row being rewritten
+  Pieces pieces_;  // the stretch of a row being rewritten
   std::vector<OwnerRun> store_;
   std::vector<size_t> rowStarts_;  // row y's runs are store_[rowStarts_[y] .. rowStarts_[y + 1])
 };
