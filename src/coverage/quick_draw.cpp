@@ -145,20 +145,22 @@ bool RowHasNoOwner(const std::vector<OwnerRun>& runs) {
   return runs.size() == 2 && runs[0].owner == kNoOwner;
 }
 
-// Index of the run of a band row that holds pixel x, looked for a few runs around `hint` (the
-// run that held the shape's claim in the row above, whose runs are mostly the same), else by
-// halving.
+// Index of the run of a band row that holds pixel x. The runs under a shape's claim in one row
+// are mostly those under its claim in the row above, so the answer is first looked for among
+// the nine runs around `hint` (where the claim began in the row above) by counting those that
+// start at or before x: independent loads and no branch on their values, where halving the
+// row would chain its loads.
 // Requires: 0 <= x < width.
 size_t RunHolding(const std::vector<OwnerRun>& runs, int32_t x, size_t hint) {
-  constexpr int kStepsFromHint = 4;
-  size_t k = std::min(hint, runs.size() - 2);
-  for (int step = 0; step < kStepsFromHint; ++step) {
-    if (runs[k].x0 > x) {
-      --k;  // runs[0].x0 == 0 <= x stops the walk
-    } else if (runs[k + 1].x0 <= x) {
-      ++k;  // the closing run's x0 == width > x stops the walk
-    } else {
-      return k;
+  constexpr size_t kReach = 4;
+  constexpr size_t kWindow = 2 * kReach + 1;
+  if (runs.size() >= kWindow) {
+    const size_t low = std::min(hint - std::min(hint, kReach), runs.size() - kWindow);
+    const OwnerRun* window = runs.data() + low;
+    if (window[0].x0 <= x && x < window[kWindow - 1].x0) {
+      size_t before = 0;
+      for (size_t j = 1; j + 1 < kWindow; ++j) before += window[j].x0 <= x ? 1 : 0;
+      return low + before;
     }
   }
   return RunIndexAt(runs, x);
