@@ -111,32 +111,37 @@ struct OwnerRun {
 constexpr int32_t kRowEnd = std::numeric_limits<int32_t>::min();
 
 // A shape claiming pixels: what it leaves as owner of a claimed pixel, itself unless the
-// pixel's owner lies in its front mask. The last owner tested is remembered, since a shape's
-// claims in neighbouring rows mostly land on the same owners.
+// pixel's owner lies in its front mask. A shape's claims in neighbouring rows land on the same
+// few owners again and again, so the answers are kept in a small table by owner (a front-mask
+// lookup takes a dozen instructions, and its first one for an owner mostly misses the cache).
 class ClaimingShape {
  public:
-  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {}
+  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {
+    for (Answer& answer : answers_) answer.owner = kRowEnd;
+  }
 
-  int32_t id() const {
-    return id_;
-  }
-  const FrontMask& front() const {
-    return front_;
-  }
   // Requires: owner is kNoOwner or fits the front mask.
   int32_t OwnerAfterClaim(int32_t owner) {
-    if (owner != tested_) {
-      tested_ = owner;
-      taken_ = IsInFront(front_, owner) ? owner : id_;
+    if (owner == kNoOwner) return id_;
+    Answer& answer = answers_[static_cast<uint32_t>(owner) % kAnswers];
+    if (answer.owner != owner) {
+      answer.owner = owner;
+      answer.left = IsInFront(front_, owner) ? owner : id_;
     }
-    return taken_;
+    return answer.left;
   }
 
  private:
+  static constexpr size_t kAnswers = 32;
+  // The owner a claim leaves on pixels of `owner`; kRowEnd marks a slot not yet used.
+  struct Answer {
+    int32_t owner;
+    int32_t left;
+  };
+
   const FrontMask& front_;
   int32_t id_;
-  int32_t tested_ = kNoOwner;  // a pixel without owner always goes to the shape
-  int32_t taken_ = id_;
+  Answer answers_[kAnswers];
 };
 
 // A band row holds its runs in increasing x0 from x0 == 0, neighbours with different owners,
