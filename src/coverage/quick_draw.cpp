@@ -35,8 +35,21 @@ struct ClaimedRow {
 // run however many spans of different coverage the kernel reported for it.
 struct ClaimedRows {
   std::vector<ClaimedRow> rows;
+  // runs[0 .. runCount) are the claimed runs; the entries after them are room for the runs of
+  // the row being collected.
   std::vector<ClaimedRun> runs;
+  size_t runCount = 0;
 
+  void Clear() {
+    rows.clear();
+    runCount = 0;
+  }
+  // Makes room for `count` runs after the claimed ones.
+  ClaimedRun* RoomFor(size_t count) {
+    const size_t needed = runCount + count;
+    if (runs.size() < needed) runs.resize(std::max(needed, 2 * runs.size()));
+    return runs.data() + runCount;
+  }
   const ClaimedRun* RunsOf(const ClaimedRow& row) const {
     return runs.data() + row.first;
   }
@@ -50,27 +63,43 @@ class ClaimCollector final : public CoverageRowSink {
       : out_(out), shiftX_(shiftX), shiftY_(shiftY) {}
 
   void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
-    const size_t first = out_.runs.size();
-    // The run being joined, in the kernel's cells; empty (x0 == x1) before the first claim.
-    ClaimedRun open{0, 0};
-    for (size_t i = 0; i < count; ++i) {
-      if (!(spans[i].value >= kOwnershipCoverage)) continue;
-      if (spans[i].x0 != open.x1 || open.x0 == open.x1) {
-        if (open.x0 != open.x1) Keep(open);
-        open.x0 = spans[i].x0;
-      }
-      open.x1 = spans[i].x1;
+    ClaimedRun* out = out_.RoomFor(count);
+    const size_t claiming = GatherClaimingSpans(spans, count, out);
+    const size_t kept = JoinTouchingRuns(out, claiming);
+    if (kept == 0) return;
+    for (size_t i = 0; i < kept; ++i) {
+      out[i].x0 += shiftX_;
+      out[i].x1 += shiftX_;
     }
-    if (open.x0 != open.x1) Keep(open);
-    if (out_.runs.size() > first) {
-      out_.rows.push_back(ClaimedRow{y + shiftY_, static_cast<uint32_t>(first),
-                                     static_cast<uint32_t>(out_.runs.size() - first)});
-    }
+    out_.rows.push_back(
+        ClaimedRow{y + shiftY_, static_cast<uint32_t>(out_.runCount), static_cast<uint32_t>(kept)});
+    out_.runCount += kept;
   }
 
  private:
-  void Keep(const ClaimedRun& run) {
-    out_.runs.push_back(ClaimedRun{run.x0 + shiftX_, run.x1 + shiftX_});
+  // Writes the spans that reach ownership coverage to out[0 ..) and returns how many, without
+  // a branch on their values: whether a span claims flips at every edge of the shape, where a
+  // branch would be mispredicted once or twice a row.
+  static size_t GatherClaimingSpans(const CoverageSpan* spans, size_t count, ClaimedRun* out) {
+    size_t claiming = 0;
+    for (size_t i = 0; i < count; ++i) {
+      out[claiming] = ClaimedRun{spans[i].x0, spans[i].x1};
+      claiming += spans[i].value >= kOwnershipCoverage ? 1 : 0;
+    }
+    return claiming;
+  }
+  // Joins the sorted, disjoint runs out[0 .. count) where one ends where the next starts, in
+  // place; returns how many are left.
+  static size_t JoinTouchingRuns(ClaimedRun* out, size_t count) {
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+      if (kept > 0 && out[i].x0 == out[kept - 1].x1) {
+        out[kept - 1].x1 = out[i].x1;
+      } else {
+        out[kept++] = out[i];
+      }
+    }
+    return kept;
   }
 
   ClaimedRows& out_;
@@ -89,8 +118,7 @@ struct ClaimScratch {
 // The pixels that `outline` claims in image rows firstRow .. endRow - 1, into scratch.claimed.
 void MeasureClaims(const Polygon& outline, int32_t width, int32_t height, int32_t firstRow,
                    int32_t endRow, ClaimScratch& scratch) {
-  scratch.claimed.rows.clear();
-  scratch.claimed.runs.clear();
+  scratch.claimed.Clear();
   const Bounds image{0.0, double(width), 0.0, double(height)};
   const ShapeKernelInput input = PrepareShapeKernel(image, height, outline, firstRow, endRow,
                                                     scratch.clipped, scratch.clipScratch);
@@ -407,7 +435,7 @@ size_t SoleShape(const std::vector<FrontMask>& fronts, const std::vector<Polygon
 void ReserveClaims(const RowSpan& rows, ClaimedRows& claimed) {
   const size_t count = static_cast<size_t>(rows.endRow - rows.firstRow);
   claimed.rows.reserve(count);
-  claimed.runs.reserve(2 * count);
+  claimed.RoomFor(2 * count);
 }
 
 // A single shape takes every pixel it claims from nobody, so its claims are the owners.
