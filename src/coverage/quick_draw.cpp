@@ -123,6 +123,11 @@ void MeasureClaims(const Polygon& outline, int32_t width, int32_t height, int32_
   const ShapeKernelInput input = PrepareShapeKernel(image, height, outline, firstRow, endRow,
                                                     scratch.clipped, scratch.clipScratch);
   if (input.firstRow >= input.endRow) return;
+  // Room for a run or two a row, as glyphs and convex shapes have, so that most shapes claim
+  // without growing the store.
+  const size_t rows = static_cast<size_t>(input.endRow - input.firstRow);
+  scratch.claimed.rows.reserve(rows);
+  scratch.claimed.RoomFor(2 * rows);
   ClaimCollector collect(scratch.claimed, input.shiftX, input.shiftY);
   MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
                       collect);
@@ -200,30 +205,33 @@ size_t RunHolding(const std::vector<OwnerRun>& runs, int32_t x, size_t hint) {
 }
 
 // The new runs of the stretch of a band row that a shape's claims rewrite, built left to
-// right. Slot 0 holds a run whose owner no piece has, so that every piece can be compared with
-// the one before it: a piece with the owner of the one before is absorbed by it.
+// right; a piece with the owner of the one before is absorbed by it.
 class Pieces {
  public:
   // Makes room for `most` pieces.
   void Start(size_t most) {
-    if (slots_.size() < most + 2) slots_.resize(most + 2);
-    slots_[0] = OwnerRun{0, kRowEnd};
-    next_ = 1;
+    if (slots_.size() < most + 1) slots_.resize(most + 1);
+    count_ = 0;
+    lastOwner_ = kRowEnd;
   }
+  // Writes every piece to the next slot and keeps it only when its owner differs from the
+  // last, comparing with the owner held aside rather than with the slot just written.
   void Add(int32_t x0, int32_t owner) {
-    slots_[next_] = OwnerRun{x0, owner};
-    next_ += slots_[next_ - 1].owner != owner ? 1 : 0;
+    slots_[count_] = OwnerRun{x0, owner};
+    count_ += owner != lastOwner_ ? 1 : 0;
+    lastOwner_ = owner;
   }
   const OwnerRun* begin() const {
-    return slots_.data() + 1;
+    return slots_.data();
   }
   size_t size() const {
-    return next_ - 1;
+    return count_;
   }
 
  private:
   std::vector<OwnerRun> slots_;
-  size_t next_ = 1;
+  size_t count_ = 0;
+  int32_t lastOwner_ = kRowEnd;  // no piece has this owner
 };
 
 // Replaces runs[begin .. end) of a row by `count` runs from `from`, moving the row's tail once.
@@ -430,19 +438,10 @@ size_t SoleShape(const std::vector<FrontMask>& fronts, const std::vector<Polygon
   return sole;
 }
 
-// Room for the claims of a shape over `rows`, so that a shape with a run or two a row (as
-// glyphs and convex shapes have) claims without growing the store.
-void ReserveClaims(const RowSpan& rows, ClaimedRows& claimed) {
-  const size_t count = static_cast<size_t>(rows.endRow - rows.firstRow);
-  claimed.rows.reserve(count);
-  claimed.RoomFor(2 * count);
-}
-
 // A single shape takes every pixel it claims from nobody, so its claims are the owners.
 bool DrawSoleShape(const Polygon& outline, int32_t id, const ColourTable& colours, int32_t width,
                    int32_t height, uint8_t* image) {
   ClaimScratch scratch;
-  ReserveClaims(RowsOfOutline(outline, height), scratch.claimed);
   MeasureClaims(outline, width, height, 0, height, scratch);
   const ClaimedRows& claimed = scratch.claimed;
   if (claimed.rows.empty()) return true;
