@@ -67,9 +67,12 @@ class ClaimCollector final : public CoverageRowSink {
     const size_t claiming = GatherClaimingSpans(spans, count, out);
     const size_t kept = JoinTouchingRuns(out, claiming);
     if (kept == 0) return;
-    for (size_t i = 0; i < kept; ++i) {
-      out[i].x0 += shiftX_;
-      out[i].x1 += shiftX_;
+    // Zero unless the window starts away from cell 0, which the image never does.
+    if (shiftX_ != 0) {
+      for (size_t i = 0; i < kept; ++i) {
+        out[i].x0 += shiftX_;
+        out[i].x1 += shiftX_;
+      }
     }
     out_.rows.push_back(
         ClaimedRow{y + shiftY_, static_cast<uint32_t>(out_.runCount), static_cast<uint32_t>(kept)});
