@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "coverage/run_rows.h"
 #include "coverage/shape_bands.h"
@@ -152,13 +153,16 @@ constexpr int32_t kRowEnd = std::numeric_limits<int32_t>::min();
 // lookup takes a dozen instructions, and its first one for an owner mostly misses the cache).
 class ClaimingShape {
  public:
-  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {
-    for (Answer& answer : answers_) answer.owner = kRowEnd;
-  }
+  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {}
 
   // Requires: owner is kNoOwner or fits the front mask.
   int32_t OwnerAfterClaim(int32_t owner) {
     if (owner == kNoOwner) return id_;
+    // Cleared at the first owner met: many shapes meet none, only pixels nobody owns.
+    if (!cleared_) {
+      for (Answer& answer : answers_) answer.owner = kRowEnd;
+      cleared_ = true;
+    }
     Answer& answer = answers_[static_cast<uint32_t>(owner) % kAnswers];
     if (answer.owner != owner) {
       answer.owner = owner;
@@ -177,6 +181,7 @@ class ClaimingShape {
 
   const FrontMask& front_;
   int32_t id_;
+  bool cleared_ = false;
   Answer answers_[kAnswers];
 };
 
@@ -253,7 +258,7 @@ void ReplaceRuns(std::vector<OwnerRun>& runs, size_t begin, size_t end, const Ow
 // The owners of the image, claimed band by band: the rows of the band being claimed as one
 // vector of runs per row (reused from band to band), then, once a band is done, its rows'
 // runs appended to one store for the whole image. In the store a run ends where the next run
-// of its row starts, the last at the width.
+// of its row starts, the last at the width; a row without runs has no owner.
 class OwnerRows {
  public:
   OwnerRows(int32_t width, int32_t height, int32_t bandRows)
@@ -264,9 +269,9 @@ class OwnerRows {
   void StartBand(int32_t top) {
     top_ = top;
     for (std::vector<OwnerRun>& row : band_) {
-      row.clear();
-      row.push_back(OwnerRun{0, kNoOwner});
-      row.push_back(OwnerRun{width_, kRowEnd});
+      row.resize(2);
+      row[0] = OwnerRun{0, kNoOwner};
+      row[1] = OwnerRun{width_, kRowEnd};
     }
   }
 
@@ -290,24 +295,26 @@ class OwnerRows {
 
   // Requires: OwnersFitMask(shape, front).
   void Claim(const ClaimedRows& shape, const FrontMask& front, int32_t id) {
-    ClaimingShape claimer(front, id);
+    // Made at the first row where the shape meets owners, which most small shapes never do.
+    std::optional<ClaimingShape> claimer;
     size_t hint = 0;
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnerRun>& runs = BandRow(row.y);
       if (RowHasNoOwner(runs)) {
         ClaimFreshRow(runs, shape.RunsOf(row), row.count, id);
       } else {
-        hint = ClaimRow(runs, shape.RunsOf(row), row.count, claimer, hint);
+        if (!claimer) claimer.emplace(front, id);
+        hint = ClaimRow(runs, shape.RunsOf(row), row.count, *claimer, hint);
       }
     }
   }
 
   // Appends the band's rows top_ .. bottom - 1, without their closing runs, to the image's
-  // store.
+  // store; a row that nobody owns has no runs there.
   void FinishBand(int32_t bottom) {
     for (int32_t y = top_; y < bottom; ++y) {
       const std::vector<OwnerRun>& runs = BandRow(y);
-      store_.insert(store_.end(), runs.begin(), runs.end() - 1);
+      if (!RowHasNoOwner(runs)) store_.insert(store_.end(), runs.begin(), runs.end() - 1);
       rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
     }
   }
@@ -346,13 +353,15 @@ class OwnerRows {
   // owner lies between any two).
   void ClaimFreshRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
                      int32_t id) const {
-    runs.clear();
-    if (claims[0].x0 > 0) runs.push_back(OwnerRun{0, kNoOwner});
+    runs.resize(2 * count + 2);  // the most it can take: a gap before each claim and one after
+    size_t n = 0;
+    if (claims[0].x0 > 0) runs[n++] = OwnerRun{0, kNoOwner};
     for (size_t i = 0; i < count; ++i) {
-      runs.push_back(OwnerRun{claims[i].x0, id});
-      if (claims[i].x1 < width_) runs.push_back(OwnerRun{claims[i].x1, kNoOwner});
+      runs[n++] = OwnerRun{claims[i].x0, id};
+      if (claims[i].x1 < width_) runs[n++] = OwnerRun{claims[i].x1, kNoOwner};
     }
-    runs.push_back(OwnerRun{width_, kRowEnd});
+    runs[n++] = OwnerRun{width_, kRowEnd};
+    runs.resize(n);
   }
 
   // Rewrites a band row under a shape's claims of it in one pass from the run holding the
