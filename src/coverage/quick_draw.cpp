@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 #include "coverage/run_rows.h"
 #include "coverage/shape_bands.h"
@@ -34,8 +36,21 @@ struct ClaimedRow {
 // run however many spans of different coverage the kernel reported for it.
 struct ClaimedRows {
   std::vector<ClaimedRow> rows;
+  // runs[0 .. runCount) are the claimed runs; the entries after them are room for the runs of
+  // the row being collected.
   std::vector<ClaimedRun> runs;
+  size_t runCount = 0;
 
+  void Clear() {
+    rows.clear();
+    runCount = 0;
+  }
+  // Makes room for `count` runs after the claimed ones.
+  ClaimedRun* RoomFor(size_t count) {
+    const size_t needed = runCount + count;
+    if (runs.size() < needed) runs.resize(std::max(needed, 2 * runs.size()));
+    return runs.data() + runCount;
+  }
   const ClaimedRun* RunsOf(const ClaimedRow& row) const {
     return runs.data() + row.first;
   }
@@ -49,27 +64,46 @@ class ClaimCollector final : public CoverageRowSink {
       : out_(out), shiftX_(shiftX), shiftY_(shiftY) {}
 
   void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
-    const size_t first = out_.runs.size();
-    // The run being joined, in the kernel's cells; empty (x0 == x1) before the first claim.
-    ClaimedRun open{0, 0};
-    for (size_t i = 0; i < count; ++i) {
-      if (!(spans[i].value >= kOwnershipCoverage)) continue;
-      if (spans[i].x0 != open.x1 || open.x0 == open.x1) {
-        if (open.x0 != open.x1) Keep(open);
-        open.x0 = spans[i].x0;
+    ClaimedRun* out = out_.RoomFor(count);
+    const size_t claiming = GatherClaimingSpans(spans, count, out);
+    const size_t kept = JoinTouchingRuns(out, claiming);
+    if (kept == 0) return;
+    // Zero unless the window starts away from cell 0, which the image never does.
+    if (shiftX_ != 0) {
+      for (size_t i = 0; i < kept; ++i) {
+        out[i].x0 += shiftX_;
+        out[i].x1 += shiftX_;
       }
-      open.x1 = spans[i].x1;
     }
-    if (open.x0 != open.x1) Keep(open);
-    if (out_.runs.size() > first) {
-      out_.rows.push_back(ClaimedRow{y + shiftY_, static_cast<uint32_t>(first),
-                                     static_cast<uint32_t>(out_.runs.size() - first)});
-    }
+    out_.rows.push_back(
+        ClaimedRow{y + shiftY_, static_cast<uint32_t>(out_.runCount), static_cast<uint32_t>(kept)});
+    out_.runCount += kept;
   }
 
  private:
-  void Keep(const ClaimedRun& run) {
-    out_.runs.push_back(ClaimedRun{run.x0 + shiftX_, run.x1 + shiftX_});
+  // Writes the spans that reach ownership coverage to out[0 ..) and returns how many, without
+  // a branch on their values: whether a span claims flips at every edge of the shape, where a
+  // branch would be mispredicted once or twice a row.
+  static size_t GatherClaimingSpans(const CoverageSpan* spans, size_t count, ClaimedRun* out) {
+    size_t claiming = 0;
+    for (size_t i = 0; i < count; ++i) {
+      out[claiming] = ClaimedRun{spans[i].x0, spans[i].x1};
+      claiming += spans[i].value >= kOwnershipCoverage ? 1 : 0;
+    }
+    return claiming;
+  }
+  // Joins the sorted, disjoint runs out[0 .. count) where one ends where the next starts, in
+  // place; returns how many are left.
+  static size_t JoinTouchingRuns(ClaimedRun* out, size_t count) {
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+      if (kept > 0 && out[i].x0 == out[kept - 1].x1) {
+        out[kept - 1].x1 = out[i].x1;
+      } else {
+        out[kept++] = out[i];
+      }
+    }
+    return kept;
   }
 
   ClaimedRows& out_;
@@ -88,12 +122,16 @@ struct ClaimScratch {
 // The pixels that `outline` claims in image rows firstRow .. endRow - 1, into scratch.claimed.
 void MeasureClaims(const Polygon& outline, int32_t width, int32_t height, int32_t firstRow,
                    int32_t endRow, ClaimScratch& scratch) {
-  scratch.claimed.rows.clear();
-  scratch.claimed.runs.clear();
+  scratch.claimed.Clear();
   const Bounds image{0.0, double(width), 0.0, double(height)};
   const ShapeKernelInput input = PrepareShapeKernel(image, height, outline, firstRow, endRow,
                                                     scratch.clipped, scratch.clipScratch);
   if (input.firstRow >= input.endRow) return;
+  // Room for a run or two a row, as glyphs and convex shapes have, so that most shapes claim
+  // without growing the store.
+  const size_t rows = static_cast<size_t>(input.endRow - input.firstRow);
+  scratch.claimed.rows.reserve(rows);
+  scratch.claimed.RoomFor(2 * rows);
   ClaimCollector collect(scratch.claimed, input.shiftX, input.shiftY);
   MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
                       collect);
@@ -105,21 +143,122 @@ struct OwnerRun {
   int32_t owner;
 };
 
-// Appends pixels from x0 on with `owner` to a row of runs being built, joining the last run
-// when it has the same owner, so that neighbouring runs of a built row always differ.
-void AppendOwner(std::vector<OwnerRun>& runs, int32_t x0, int32_t owner) {
-  if (runs.empty() || runs.back().owner != owner) runs.push_back(OwnerRun{x0, owner});
+// The owner of the run that closes every band row at x0 == width. No owner a shape can leave
+// equals it (ids are never negative), so no run ever joins it.
+constexpr int32_t kRowEnd = std::numeric_limits<int32_t>::min();
+
+// A shape claiming pixels: what it leaves as owner of a claimed pixel, itself unless the
+// pixel's owner lies in its front mask. A shape's claims in neighbouring rows land on the same
+// few owners again and again, so the answers are kept in a small table by owner (a front-mask
+// lookup takes a dozen instructions, and its first one for an owner mostly misses the cache).
+class ClaimingShape {
+ public:
+  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {}
+
+  // Requires: owner is kNoOwner or fits the front mask.
+  int32_t OwnerAfterClaim(int32_t owner) {
+    if (owner == kNoOwner) return id_;
+    // Cleared at the first owner met: many shapes meet none, only pixels nobody owns.
+    if (!cleared_) {
+      for (Answer& answer : answers_) answer.owner = kRowEnd;
+      cleared_ = true;
+    }
+    Answer& answer = answers_[static_cast<uint32_t>(owner) % kAnswers];
+    if (answer.owner != owner) {
+      answer.owner = owner;
+      answer.left = IsInFront(front_, owner) ? owner : id_;
+    }
+    return answer.left;
+  }
+
+ private:
+  static constexpr size_t kAnswers = 32;
+  // The owner a claim leaves on pixels of `owner`; kRowEnd marks a slot not yet used.
+  struct Answer {
+    int32_t owner;
+    int32_t left;
+  };
+
+  const FrontMask& front_;
+  int32_t id_;
+  bool cleared_ = false;
+  Answer answers_[kAnswers];
+};
+
+// A band row holds its runs in increasing x0 from x0 == 0, neighbours with different owners,
+// closed by the run {width, kRowEnd}; a row nobody owns is {0, kNoOwner} and the closing run.
+bool RowHasNoOwner(const std::vector<OwnerRun>& runs) {
+  return runs.size() == 2 && runs[0].owner == kNoOwner;
 }
 
-// Whether a shape with mask `front` that claims a pixel of `owner` takes it.
-bool TakesFrom(const FrontMask& front, int32_t owner) {
-  return owner == kNoOwner || !IsInFront(front, owner);
+// Index of the run of a band row that holds pixel x. The runs under a shape's claim in one row
+// are mostly those under its claim in the row above, so the answer is first looked for among
+// the nine runs around `hint` (where the claim began in the row above) by counting those that
+// start at or before x: independent loads and no branch on their values, where halving the
+// row would chain its loads.
+// Requires: 0 <= x < width.
+size_t RunHolding(const std::vector<OwnerRun>& runs, int32_t x, size_t hint) {
+  constexpr size_t kReach = 4;
+  constexpr size_t kWindow = 2 * kReach + 1;
+  if (runs.size() >= kWindow) {
+    const size_t low = std::min(hint - std::min(hint, kReach), runs.size() - kWindow);
+    const OwnerRun* window = runs.data() + low;
+    if (window[0].x0 <= x && x < window[kWindow - 1].x0) {
+      size_t before = 0;
+      for (size_t j = 1; j + 1 < kWindow; ++j) before += window[j].x0 <= x ? 1 : 0;
+      return low + before;
+    }
+  }
+  return RunIndexAt(runs, x);
+}
+
+// The new runs of the stretch of a band row that a shape's claims rewrite, built left to
+// right; a piece with the owner of the one before is absorbed by it.
+class Pieces {
+ public:
+  // Makes room for `most` pieces.
+  void Start(size_t most) {
+    if (slots_.size() < most + 1) slots_.resize(most + 1);
+    count_ = 0;
+    lastOwner_ = kRowEnd;
+  }
+  // Writes every piece to the next slot and keeps it only when its owner differs from the
+  // last, comparing with the owner held aside rather than with the slot just written.
+  void Add(int32_t x0, int32_t owner) {
+    slots_[count_] = OwnerRun{x0, owner};
+    count_ += owner != lastOwner_ ? 1 : 0;
+    lastOwner_ = owner;
+  }
+  const OwnerRun* begin() const {
+    return slots_.data();
+  }
+  size_t size() const {
+    return count_;
+  }
+
+ private:
+  std::vector<OwnerRun> slots_;
+  size_t count_ = 0;
+  int32_t lastOwner_ = kRowEnd;  // no piece has this owner
+};
+
+// Replaces runs[begin .. end) of a row by `count` runs from `from`, moving the row's tail once.
+void ReplaceRuns(std::vector<OwnerRun>& runs, size_t begin, size_t end, const OwnerRun* from,
+                 size_t count) {
+  const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
+  const size_t oldCount = end - begin;
+  if (count > oldCount) {
+    runs.insert(at(end), count - oldCount, OwnerRun{});
+  } else if (count < oldCount) {
+    runs.erase(at(begin + count), at(end));
+  }
+  std::copy(from, from + count, at(begin));
 }
 
 // The owners of the image, claimed band by band: the rows of the band being claimed as one
 // vector of runs per row (reused from band to band), then, once a band is done, its rows'
-// runs appended to one store for the whole image. A run ends where the next run of its row
-// starts, the last at the width; a row without runs has no owner.
+// runs appended to one store for the whole image. In the store a run ends where the next run
+// of its row starts, the last at the width; a row without runs has no owner.
 class OwnerRows {
  public:
   OwnerRows(int32_t width, int32_t height, int32_t bandRows)
@@ -129,7 +268,11 @@ class OwnerRows {
 
   void StartBand(int32_t top) {
     top_ = top;
-    for (std::vector<OwnerRun>& row : band_) row.clear();
+    for (std::vector<OwnerRun>& row : band_) {
+      row.resize(2);
+      row[0] = OwnerRun{0, kNoOwner};
+      row[1] = OwnerRun{width_, kRowEnd};
+    }
   }
 
   // Whether every owner of a pixel the shape claims can be tested against its mask.
@@ -139,12 +282,12 @@ class OwnerRows {
       const ClaimedRun* claims = shape.RunsOf(row);
       size_t k = 0;
       for (uint32_t i = 0; i < row.count; ++i) {
-        // Runs of this row that reach into the claim; none when the row has no owners.
-        while (k < runs.size() && RunEnd(runs, k) <= claims[i].x0) ++k;
-        for (; k < runs.size() && runs[k].x0 < claims[i].x1; ++k) {
+        while (runs[k + 1].x0 <= claims[i].x0) ++k;
+        // Every run that reaches into the claim; the closing run starts at the width.
+        for (; runs[k].x0 < claims[i].x1; ++k) {
           if (runs[k].owner != kNoOwner && !IdFitsMask(front, runs[k].owner)) return false;
         }
-        if (k > 0) --k;  // the last run may reach into the next claim too
+        --k;  // the last run may reach into the next claim too
       }
     }
     return true;
@@ -152,27 +295,26 @@ class OwnerRows {
 
   // Requires: OwnersFitMask(shape, front).
   void Claim(const ClaimedRows& shape, const FrontMask& front, int32_t id) {
+    // Made at the first row where the shape meets owners, which most small shapes never do.
+    std::optional<ClaimingShape> claimer;
+    size_t hint = 0;
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnerRun>& runs = BandRow(row.y);
-      if (runs.empty()) {
+      if (RowHasNoOwner(runs)) {
         ClaimFreshRow(runs, shape.RunsOf(row), row.count, id);
-        continue;
+      } else {
+        if (!claimer) claimer.emplace(front, id);
+        hint = ClaimRow(runs, shape.RunsOf(row), row.count, *claimer, hint);
       }
-      RewriteRunsUnderSpans(
-          runs, width_, shape.RunsOf(row), row.count, pieces_,
-          [&](int32_t x0, const OwnerRun& old, const ClaimedRun* claim) {
-            const int32_t owner = claim != nullptr && TakesFrom(front, old.owner) ? id : old.owner;
-            AppendOwner(pieces_, x0, owner);
-          },
-          [](const OwnerRun& a, const OwnerRun& b) { return a.owner == b.owner; });
     }
   }
 
-  // Appends the band's rows top_ .. bottom - 1 to the image's store.
+  // Appends the band's rows top_ .. bottom - 1, without their closing runs, to the image's
+  // store; a row that nobody owns has no runs there.
   void FinishBand(int32_t bottom) {
     for (int32_t y = top_; y < bottom; ++y) {
       const std::vector<OwnerRun>& runs = BandRow(y);
-      store_.insert(store_.end(), runs.begin(), runs.end());
+      if (!RowHasNoOwner(runs)) store_.insert(store_.end(), runs.begin(), runs.end() - 1);
       rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
     }
   }
@@ -206,24 +348,86 @@ class OwnerRows {
   const std::vector<OwnerRun>& BandRow(int32_t y) const {
     return band_[static_cast<size_t>(y - top_)];
   }
+
   // A row without owners takes the claims as they are (claims never touch, so a gap with no
   // owner lies between any two).
   void ClaimFreshRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
                      int32_t id) const {
-    if (claims[0].x0 > 0) runs.push_back(OwnerRun{0, kNoOwner});
+    runs.resize(2 * count + 2);  // the most it can take: a gap before each claim and one after
+    size_t n = 0;
+    if (claims[0].x0 > 0) runs[n++] = OwnerRun{0, kNoOwner};
     for (size_t i = 0; i < count; ++i) {
-      runs.push_back(OwnerRun{claims[i].x0, id});
-      if (claims[i].x1 < width_) runs.push_back(OwnerRun{claims[i].x1, kNoOwner});
+      runs[n++] = OwnerRun{claims[i].x0, id};
+      if (claims[i].x1 < width_) runs[n++] = OwnerRun{claims[i].x1, kNoOwner};
     }
+    runs[n++] = OwnerRun{width_, kRowEnd};
+    runs.resize(n);
   }
-  int32_t RunEnd(const std::vector<OwnerRun>& runs, size_t k) const {
-    return k + 1 < runs.size() ? runs[k + 1].x0 : width_;
+
+  // Rewrites a band row under a shape's claims of it in one pass from the run holding the
+  // first claimed pixel (found from `hint`) to the one holding the last: the owners under a
+  // claim become what the shape leaves, those in the gaps between claims stay. Returns the
+  // run where the claims began, the hint for the next row.
+  size_t ClaimRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
+                  ClaimingShape& claimer, size_t hint) {
+    const size_t first = RunHolding(runs, claims[0].x0, hint);
+    // Every run of the stretch gives at most one piece per claim or gap it meets.
+    pieces_.Start(runs.size() + 2 * count);
+    if (runs[first].x0 < claims[0].x0) pieces_.Add(runs[first].x0, runs[first].owner);
+    size_t k = first;  // the run holding the pixel where the next claim or gap starts
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) k = PieceRuns(runs, k, claims[i - 1].x1, claims[i].x0, KeptOwner);
+      k = PieceRuns(runs, k, claims[i].x0, claims[i].x1,
+                    [&claimer](int32_t owner) { return claimer.OwnerAfterClaim(owner); });
+    }
+    const int32_t end = claims[count - 1].x1;
+    // Run k holds pixel `end` (or is the closing run when end == width); when it began before
+    // `end` its remainder stays with its owner.
+    size_t last = k;
+    if (runs[k].x0 < end) {
+      pieces_.Add(end, runs[k].owner);
+    } else {
+      --last;
+    }
+    JoinAndReplace(runs, first, last + 1);
+    return first;
+  }
+
+  // Adds the pieces of pixels x .. xEnd - 1, run k holding pixel x, with the owners that
+  // ownerOf gives for the runs' owners. Returns the run holding pixel xEnd.
+  template <class OwnerOf>
+  size_t PieceRuns(const std::vector<OwnerRun>& runs, size_t k, int32_t x, int32_t xEnd,
+                   OwnerOf ownerOf) {
+    pieces_.Add(x, ownerOf(runs[k].owner));
+    while (runs[k + 1].x0 < xEnd) {
+      ++k;
+      pieces_.Add(runs[k].x0, ownerOf(runs[k].owner));
+    }
+    return runs[k + 1].x0 == xEnd ? k + 1 : k;
+  }
+  static int32_t KeptOwner(int32_t owner) {
+    return owner;
+  }
+
+  // Puts the pieces in place of runs[begin .. end), joining them with the runs beside the
+  // stretch where the owners agree.
+  void JoinAndReplace(std::vector<OwnerRun>& runs, size_t begin, size_t end) {
+    const OwnerRun* from = pieces_.begin();
+    size_t count = pieces_.size();
+    // Only a piece that starts the stretch's first run can have the owner of the run before.
+    if (begin > 0 && runs[begin - 1].owner == from->owner) {
+      ++from;
+      --count;
+    }
+    const int32_t lastOwner = count > 0 ? from[count - 1].owner : runs[begin - 1].owner;
+    if (runs[end].owner == lastOwner) ++end;
+    ReplaceRuns(runs, begin, end, from, count);
   }
 
   int32_t width_;
   int32_t top_ = 0;
   std::vector<std::vector<OwnerRun>> band_;
-  std::vector<OwnerRun> pieces_;  // the stretch of a row being rewritten
+  Pieces pieces_;  // the stretch of a row being rewritten
   std::vector<OwnerRun> store_;
   std::vector<size_t> rowStarts_;  // row y's runs are store_[rowStarts_[y] .. rowStarts_[y + 1])
 };
@@ -246,19 +450,10 @@ size_t SoleShape(const std::vector<FrontMask>& fronts, const std::vector<Polygon
   return sole;
 }
 
-// Room for the claims of a shape over `rows`, so that a shape with a run or two a row (as
-// glyphs and convex shapes have) claims without growing the store.
-void ReserveClaims(const RowSpan& rows, ClaimedRows& claimed) {
-  const size_t count = static_cast<size_t>(rows.endRow - rows.firstRow);
-  claimed.rows.reserve(count);
-  claimed.runs.reserve(2 * count);
-}
-
 // A single shape takes every pixel it claims from nobody, so its claims are the owners.
 bool DrawSoleShape(const Polygon& outline, int32_t id, const ColourTable& colours, int32_t width,
                    int32_t height, uint8_t* image) {
   ClaimScratch scratch;
-  ReserveClaims(RowsOfOutline(outline, height), scratch.claimed);
   MeasureClaims(outline, width, height, 0, height, scratch);
   const ClaimedRows& claimed = scratch.claimed;
   if (claimed.rows.empty()) return true;

@@ -51,7 +51,10 @@ class SceneMaker {
     const double size = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
     s.width = size < 0.06 ? Int(1500, 2100) : Int(1, 24);
     s.height = size < 0.01 ? Int(130, 300) : Int(1, 24);
-    const int32_t idCount = Int(1, 6);
+    // Now and then ids far apart (0-5 and 32-37), which a road that files the owners it has
+    // met by the low bits of their ids must still tell apart.
+    const bool farIds = Chance(0.1);
+    const int32_t idCount = farIds ? 38 : Int(1, 6);
     // One shape in a fifth of the scenes: such calls take a road of their own.
     const int32_t shapes = Chance(0.2) ? 1 : Int(0, 9);
     const bool ordered = Chance(0.5);  // masks from one stacking order, or random bits
@@ -59,7 +62,7 @@ class SceneMaker {
     for (int32_t k = 0; k < idCount; ++k) rank[static_cast<size_t>(k)] = k;
     std::shuffle(rank.begin(), rank.end(), random_);
     for (int32_t i = 0; i < shapes; ++i) {
-      const int32_t id = Int(0, idCount - 1);
+      const int32_t id = farIds ? Int(0, 5) + (Chance(0.5) ? 32 : 0) : Int(0, idCount - 1);
       // Now and then a mask too short for the ids, which the library must reject if it matters.
       FrontMask mask(static_cast<size_t>(Chance(0.04) ? Int(0, idCount - 1) : idCount), false);
       for (size_t k = 0; k < mask.size(); ++k) {
