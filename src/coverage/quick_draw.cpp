@@ -153,11 +153,13 @@ constexpr int32_t kRowEnd = std::numeric_limits<int32_t>::min();
 // lookup takes a dozen instructions, and its first one for an owner mostly misses the cache).
 class ClaimingShape {
  public:
-  ClaimingShape(const FrontMask& front, int32_t id) : front_(front), id_(id) {}
+  ClaimingShape(const BoundedFront& front, int32_t id) : front_(front), id_(id) {}
 
   // Requires: owner is kNoOwner or fits the front mask.
   int32_t OwnerAfterClaim(int32_t owner) {
-    if (owner == kNoOwner) return id_;
+    // Owners outside the range of the mask's set bits (in painting order, every owner) are
+    // answered without the table or the mask.
+    if (owner == kNoOwner || owner < front_.lowest || owner > front_.highest) return id_;
     // Cleared at the first owner met: many shapes meet none, only pixels nobody owns.
     if (!cleared_) {
       for (Answer& answer : answers_) answer.owner = kRowEnd;
@@ -179,7 +181,7 @@ class ClaimingShape {
     int32_t left;
   };
 
-  const FrontMask& front_;
+  const BoundedFront& front_;
   int32_t id_;
   bool cleared_ = false;
   Answer answers_[kAnswers];
@@ -294,7 +296,7 @@ class OwnerRows {
   }
 
   // Requires: OwnersFitMask(shape, front).
-  void Claim(const ClaimedRows& shape, const FrontMask& front, int32_t id) {
+  void Claim(const ClaimedRows& shape, const BoundedFront& front, int32_t id) {
     // Made at the first row where the shape meets owners, which most small shapes never do.
     std::optional<ClaimingShape> claimer;
     size_t hint = 0;
@@ -484,6 +486,8 @@ bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
   const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);
   const int32_t bandRows = QuickBandRows(width, height);
   const ShapeBands bands(outlines, fronts.size(), height, bandRows);
+  std::vector<BoundedFront> bounded(fronts.size());
+  for (size_t i = 0; i < fronts.size(); ++i) bounded[i] = BoundFront(fronts[i]);
   OwnerRows owners(width, height, bandRows);
   ClaimScratch scratch;
   for (size_t b = 0; b < bands.bandCount(); ++b) {
@@ -493,7 +497,7 @@ bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
       if (checkEachShape && !owners.OwnersFitMask(scratch.claimed, fronts[*i])) {
         return RejectInput();
       }
-      owners.Claim(scratch.claimed, fronts[*i], ids[*i]);
+      owners.Claim(scratch.claimed, bounded[*i], ids[*i]);
     }
     owners.FinishBand(bands.BottomOf(b));
   }
