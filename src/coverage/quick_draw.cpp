@@ -244,19 +244,6 @@ class Pieces {
   int32_t lastOwner_ = kRowEnd;  // no piece has this owner
 };
 
-// Replaces runs[begin .. end) of a row by `count` runs from `from`, moving the row's tail once.
-void ReplaceRuns(std::vector<OwnerRun>& runs, size_t begin, size_t end, const OwnerRun* from,
-                 size_t count) {
-  const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
-  const size_t oldCount = end - begin;
-  if (count > oldCount) {
-    runs.insert(at(end), count - oldCount, OwnerRun{});
-  } else if (count < oldCount) {
-    runs.erase(at(begin + count), at(end));
-  }
-  std::copy(from, from + count, at(begin));
-}
-
 // The owners of the image, claimed band by band: the rows of the band being claimed as one
 // vector of runs per row (reused from band to band), then, once a band is done, its rows'
 // runs appended to one store for the whole image. In the store a run ends where the next run

@@ -35,6 +35,21 @@ int32_t RunEndOf(const std::vector<Run>& runs, size_t k, int32_t width) {
   return k + 1 < runs.size() ? runs[k + 1].x0 : width;
 }
 
+// Replaces runs[begin .. end) of a row by the `count` runs from `from` (not in `runs`), moving
+// the row's tail once: the runs beyond the replaced ones go in with that move.
+template <class Run>
+void ReplaceRuns(std::vector<Run>& runs, size_t begin, size_t end, const Run* from, size_t count) {
+  const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
+  const size_t oldCount = end - begin;
+  if (count > oldCount) {
+    runs.insert(at(end), from + oldCount, from + count);
+    std::copy(from, from + oldCount, at(begin));
+  } else {
+    if (count < oldCount) runs.erase(at(begin + count), at(end));
+    std::copy(from, from + count, at(begin));
+  }
+}
+
 // Rewrites the stretch of a row that one row of spans touches: the runs from the one holding
 // the first span's start to the one holding the last span's end are cut where spans begin and
 // end, and every piece is handed to append(x0, oldRun, span), with span null for pieces in the
@@ -77,20 +92,7 @@ void RewriteRunsUnderSpans(std::vector<Run>& runs, int32_t width, const Span* sp
     pieces.front().x0 = runs[begin].x0;
   }
   if (end < runs.size() && same(pieces.back(), runs[end])) ++end;
-  const size_t oldCount = end - begin;
-  const size_t newCount = pieces.size();
-  const auto at = [&runs](size_t i) { return runs.begin() + static_cast<std::ptrdiff_t>(i); };
-  const auto piece = [&pieces](size_t i) {
-    return pieces.begin() + static_cast<std::ptrdiff_t>(i);
-  };
-  if (newCount > oldCount) {
-    // The pieces beyond the replaced runs go in with the one move of the tail.
-    runs.insert(at(end), piece(oldCount), pieces.end());
-    std::copy(pieces.begin(), piece(oldCount), at(begin));
-  } else {
-    if (newCount < oldCount) runs.erase(at(begin + newCount), at(end));
-    std::copy(pieces.begin(), pieces.end(), at(begin));
-  }
+  ReplaceRuns(runs, begin, end, pieces.data(), pieces.size());
 }
 
 }  // namespace pintovel
