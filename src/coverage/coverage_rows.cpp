@@ -177,12 +177,6 @@ int32_t FloorToInt(double v) {
   return static_cast<double>(whole) > v ? whole - 1 : whole;
 }
 
-// floor(v) for any v that fits int64 (vertices, once per call).
-int64_t FloorToInt64(double v) {
-  const int64_t whole = static_cast<int64_t>(v);
-  return static_cast<double>(whole) > v ? whole - 1 : whole;
-}
-
 // A position along one axis: whole + fraction, 0 <= fraction < 1.
 struct Place {
   int32_t whole;
@@ -190,9 +184,12 @@ struct Place {
 };
 
 // A vertex coordinate relative to the whole line `origin`: exact, since v - floor(v) is.
-Place PlaceOf(double v, int64_t origin) {
-  const int64_t whole = FloorToInt64(v);
-  return Place{static_cast<int32_t>(whole - origin), v - static_cast<double>(whole)};
+// Requires floor(v) within int32 (the cells' lines are: see CheckInput). Whole parts are taken
+// in int32 rather than int64 because on 32-bit x86 a double <-> int64 conversion goes through
+// the x87 unit with two control-word changes, a few dozen cycles for every vertex.
+Place PlaceOf(double v, int32_t origin) {
+  const int32_t whole = FloorToInt(v);
+  return Place{whole - origin, v - static_cast<double>(whole)};
 }
 
 bool IsLeftOf(int32_t column, double x, int32_t otherColumn, double otherX) {
@@ -202,7 +199,7 @@ bool IsLeftOf(int32_t column, double x, int32_t otherColumn, double otherX) {
 // ---- Edges ------------------------------------------------------------------------------------
 
 // A vertex's column (relative to the accumulator's first column) and row, and its fractions.
-CoverageVertex VertexOf(const Point& p, int64_t left) {
+CoverageVertex VertexOf(const Point& p, int32_t left) {
   const Place x = PlaceOf(p.x, left);
   const Place y = PlaceOf(p.y, 0);
   return CoverageVertex{x.whole, y.whole, x.fraction, y.fraction};
@@ -563,11 +560,16 @@ struct Box {
 };
 
 // The vertices' box, or false when a vertex is outside the closed rectangle of `cells` (or not
-// a number) or the rows asked for are not within the cells' rows.
+// a number), the rows asked for are not within the cells' rows, or the cells' right or bottom
+// line is beyond int32 (so that every vertex's whole column and row fit one).
 bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow, int32_t endRow,
                 Box& box) {
+  constexpr int64_t kLastLine = std::numeric_limits<int32_t>::max();
+  const int64_t rightLine = int64_t{cells.originX} + cells.cols;
+  const int64_t bottomLine = int64_t{cells.originY} + cells.rows;
   if (polygon.empty() || cells.cols <= 0 || cells.rows <= 0 || firstRow > endRow ||
-      firstRow < cells.originY || int64_t{endRow} > int64_t{cells.originY} + cells.rows) {
+      firstRow < cells.originY || int64_t{endRow} > bottomLine || rightLine > kLastLine ||
+      bottomLine > kLastLine) {
     return false;
   }
   const double left = cells.originX;
@@ -588,8 +590,8 @@ bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow
   return true;
 }
 
-int64_t CeilToInt64(double v) {
-  const int64_t floor = FloorToInt64(v);
+int32_t CeilToInt(double v) {
+  const int32_t floor = FloorToInt(v);
   return static_cast<double>(floor) < v ? floor + 1 : floor;
 }
 
@@ -738,11 +740,12 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   if (!validInput) {
     return;
   }
-  const int32_t rowBegin = std::max(firstRow, static_cast<int32_t>(FloorToInt64(box.minY)));
-  const int32_t rowEnd = std::min(endRow, static_cast<int32_t>(CeilToInt64(box.maxY)));
-  const int64_t left = FloorToInt64(box.minX);
+  // The box lies within the cells, whose lines all fit int32 (checked).
+  const int32_t rowBegin = std::max(firstRow, FloorToInt(box.minY));
+  const int32_t rowEnd = std::min(endRow, CeilToInt(box.maxY));
+  const int32_t left = FloorToInt(box.minX);
   // Emitted columns are left .. left + emitEnd - 1; the accumulator has one more.
-  const int32_t emitEnd = static_cast<int32_t>(CeilToInt64(box.maxX) - left);
+  const int32_t emitEnd = CeilToInt(box.maxX) - left;
   if (rowBegin >= rowEnd || emitEnd <= 0) {
     return;  // no rows asked for, or every vertex on one vertical line: nothing enclosed
   }
@@ -784,7 +787,7 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
                       scratch.vertices,
                       rowBegin,
                       rowEnd,
-                      static_cast<int32_t>(left),
+                      left,
                       emitEnd,
                       bandRows,
                       Band{scratch.cells.get(), scratch.touched.data(), width, words},

@@ -81,9 +81,9 @@ class CoverageScratch {
 // rectangle of `cells` (a vertex may lie on the right or bottom edge), and calls sink.Row for
 // every row in that range that has at least one span; rows with nothing are skipped and rows
 // outside [firstRow, endRow) are never reported. Requires firstRow and endRow within the cells'
-// rows (firstRow <= endRow). The values of a row depend only on the polygon and the row.
-// Input that breaks the preconditions (checked, as are non-finite vertices) stops debug builds
-// with an assertion and reports no rows in release builds.
+// rows (firstRow <= endRow), and the cells' right and bottom edges within int32. The values of a
+// row depend only on the polygon and the row. Input that breaks the preconditions (checked, as are
+// non-finite vertices) stops debug builds with an assertion and reports no rows in release builds.
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                          int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
 
