@@ -42,7 +42,7 @@ class ShapeBands {
   std::vector<uint32_t> shapes_;
 };
 
-// Rows per band for the roads that own their data: about 64K pixels, at least 8 rows; a single
+// Rows per band for the roads that own their data: about 16K pixels, at least 8 rows; a single
 // shape gains nothing from bands and takes all rows at once.
 int32_t FoldBandRows(int32_t width, int32_t height, size_t shapes);
 
