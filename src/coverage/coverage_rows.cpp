@@ -431,6 +431,18 @@ inline void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t ban
   const int32_t first = std::max(edge.topRow, bandTop);
   const int32_t last = std::min(edge.lastRow, bandEnd - 1);
   AccumulatorRow row = band.Row(first - bandTop);
+  if (edge.vertical) {
+    // Glyph stems and grid-aligned sides: one cell per row, with the same terms AddRowPiece
+    // gives a piece within one column (its mean x, (x + x) * 0.5, is x exactly).
+    for (int32_t r = first; r <= last; ++r) {
+      const double upperY = r == edge.topRow ? edge.topY : 0.0;
+      const double lowerY = r == edge.lastRow ? edge.bottomY : 1.0;
+      AddToCell<kFirstTouch>(row, edge.topColumn, edge.sign * (lowerY - upperY), edge.topX);
+      row.cells += band.width;
+      row.touched += band.words;
+    }
+    return;
+  }
   Place upper = first == edge.topRow ? Place{edge.topColumn, edge.topX} : CrossingAt(edge, first);
   double upperY = first == edge.topRow ? edge.topY : 0.0;
   for (int32_t r = first; r <= last; ++r) {
