@@ -115,6 +115,8 @@ namespace {
 
 // Cells per band (16 bytes each, so 1 MB). Only the cells along the edges are written and read,
 // so the band's size hardly matters to the cache; larger bands mean fewer passes over the edges.
+// (Bands of 4096 cells, which keep a band in the first two cache levels, measured about 17%
+// slower on 256 px glyphs: the passes cost more than the misses they save.)
 constexpr int32_t kBandCells = 65536;
 
 // Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
@@ -475,7 +477,8 @@ int32_t LowestBit(uint64_t bits) {
 
 // Collects a row's spans, extending the last one when the next starts where it ends with the
 // same value (a touched cell often reads exactly like the run beside it, e.g. along a vertical
-// edge on a grid line).
+// edge on a grid line). The branches stay: writing every span and advancing the count by 0 or
+// 1 measured slower, as did computing a row's values in a first pass and its spans in a second.
 class SpanWriter {
  public:
   explicit SpanWriter(CoverageSpan* spans) : spans_(spans) {}
