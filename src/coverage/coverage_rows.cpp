@@ -115,6 +115,8 @@ namespace {
 
 // Cells per band (16 bytes each, so 1 MB). Only the cells along the edges are written and read,
 // so the band's size hardly matters to the cache; larger bands mean fewer passes over the edges.
+// (Bands of 4096 cells, which keep a band in the first two cache levels, measured about 17%
+// slower on 256 px glyphs: the passes cost more than the misses they save.)
 constexpr int32_t kBandCells = 65536;
 
 // Edges wider than this many pixels meet the row lines in double-double arithmetic; narrower
@@ -428,6 +430,18 @@ inline void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t ban
   const int32_t first = std::max(edge.topRow, bandTop);
   const int32_t last = std::min(edge.lastRow, bandEnd - 1);
   AccumulatorRow row = band.Row(first - bandTop);
+  if (edge.vertical) {
+    // Glyph stems and grid-aligned sides: one cell per row, with the same terms AddRowPiece
+    // gives a piece within one column (its mean x, (x + x) * 0.5, is x exactly).
+    for (int32_t r = first; r <= last; ++r) {
+      const double upperY = r == edge.topRow ? edge.topY : 0.0;
+      const double lowerY = r == edge.lastRow ? edge.bottomY : 1.0;
+      AddToCell<kFirstTouch>(row, edge.topColumn, edge.sign * (lowerY - upperY), edge.topX);
+      row.cells += band.width;
+      row.touched += band.words;
+    }
+    return;
+  }
   Place upper = first == edge.topRow ? Place{edge.topColumn, edge.topX} : CrossingAt(edge, first);
   double upperY = first == edge.topRow ? edge.topY : 0.0;
   for (int32_t r = first; r <= last; ++r) {
@@ -460,7 +474,8 @@ int32_t LowestBit(uint64_t bits) {
 
 // Collects a row's spans, extending the last one when the next starts where it ends with the
 // same value (a touched cell often reads exactly like the run beside it, e.g. along a vertical
-// edge on a grid line).
+// edge on a grid line). The branches stay: writing every span and advancing the count by 0 or
+// 1 measured slower, as did computing a row's values in a first pass and its spans in a second.
 class SpanWriter {
  public:
   explicit SpanWriter(CoverageSpan* spans) : spans_(spans) {}
