@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <optional>
-#include <vector>
 
-#if defined(__SSE2__)
-#  include <emmintrin.h>
-#endif
-
+#include "coverage/run_rows.h"
 #include "coverage/shape_bands.h"
 #include "coverage/shape_coverage.h"
 #include "coverage/stacking_fold.h"
@@ -61,32 +56,6 @@ struct ClaimedRows {
   }
 };
 
-// Writes the spans that reach ownership coverage to out[0 ..), those that touch joined into one
-// run, and returns how many runs that gives; out has room for `count` runs. No branch on the
-// spans' values: whether a span claims flips at every edge of the shape, where a branch would be
-// mispredicted once or twice a row. A span that does not claim is written past the kept runs
-// and overwritten by the next; the last claimed run's ends are held aside in registers, not
-// read back from the store just written.
-size_t GatherClaimedRuns(const CoverageSpan* spans, size_t count, ClaimedRun* out) {
-  size_t kept = 0;
-  int32_t lastStart = 0;
-  // One past the last claimed run; no span starts at INT64_MIN, so the first claim never joins.
-  int64_t lastEnd = std::numeric_limits<int64_t>::min();
-  for (size_t i = 0; i < count; ++i) {
-    const int32_t x0 = spans[i].x0;
-    const int32_t x1 = spans[i].x1;
-    const bool claims = spans[i].value >= kOwnershipCoverage;
-    const bool joins = claims && x0 == lastEnd;
-    const size_t slot = kept - (joins ? 1 : 0);
-    const int32_t start = joins ? lastStart : x0;
-    out[slot] = ClaimedRun{start, x1};
-    kept = claims ? slot + 1 : kept;
-    lastStart = claims ? start : lastStart;
-    lastEnd = claims ? x1 : lastEnd;
-  }
-  return kept;
-}
-
 // Keeps, of every row the kernel reports, the pixels that reach ownership coverage, moved by
 // the kernel input's whole-cell shift into image cells.
 class ClaimCollector final : public CoverageRowSink {
@@ -96,7 +65,8 @@ class ClaimCollector final : public CoverageRowSink {
 
   void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
     ClaimedRun* out = out_.RoomFor(count);
-    const size_t kept = GatherClaimedRuns(spans, count, out);
+    const size_t claiming = GatherClaimingSpans(spans, count, out);
+    const size_t kept = JoinTouchingRuns(out, claiming);
     if (kept == 0) return;
     // Zero unless the window starts away from cell 0, which the image never does.
     if (shiftX_ != 0) {
@@ -111,6 +81,31 @@ class ClaimCollector final : public CoverageRowSink {
   }
 
  private:
+  // Writes the spans that reach ownership coverage to out[0 ..) and returns how many, without
+  // a branch on their values: whether a span claims flips at every edge of the shape, where a
+  // branch would be mispredicted once or twice a row.
+  static size_t GatherClaimingSpans(const CoverageSpan* spans, size_t count, ClaimedRun* out) {
+    size_t claiming = 0;
+    for (size_t i = 0; i < count; ++i) {
+      out[claiming] = ClaimedRun{spans[i].x0, spans[i].x1};
+      claiming += spans[i].value >= kOwnershipCoverage ? 1 : 0;
+    }
+    return claiming;
+  }
+  // Joins the sorted, disjoint runs out[0 .. count) where one ends where the next starts, in
+  // place; returns how many are left.
+  static size_t JoinTouchingRuns(ClaimedRun* out, size_t count) {
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+      if (kept > 0 && out[i].x0 == out[kept - 1].x1) {
+        out[kept - 1].x1 = out[i].x1;
+      } else {
+        out[kept++] = out[i];
+      }
+    }
+    return kept;
+  }
+
   ClaimedRows& out_;
   int32_t shiftX_;
   int32_t shiftY_;
@@ -148,24 +143,28 @@ struct OwnerRun {
   int32_t owner;
 };
 
-// No owner a shape can leave equals it (ids are never negative).
-constexpr int32_t kNotAnOwner = std::numeric_limits<int32_t>::min();
+// The owner of the run that closes every band row at x0 == width. No owner a shape can leave
+// equals it (ids are never negative), so no run ever joins it.
+constexpr int32_t kRowEnd = std::numeric_limits<int32_t>::min();
 
 // A shape claiming pixels: what it leaves as owner of a claimed pixel, itself unless the
-// pixel's owner lies in its front mask. A shape's claims land on the same few owners again and
-// again, so the answers are kept in a small table by owner (a front-mask lookup takes a dozen
-// instructions, and its first one for an owner mostly misses the cache).
+// pixel's owner lies in its front mask. A shape's claims in neighbouring rows land on the same
+// few owners again and again, so the answers are kept in a small table by owner (a front-mask
+// lookup takes a dozen instructions, and its first one for an owner mostly misses the cache).
 class ClaimingShape {
  public:
-  ClaimingShape(const BoundedFront& front, int32_t id) : front_(front), id_(id) {
-    for (Answer& answer : answers_) answer.owner = kNotAnOwner;
-  }
+  ClaimingShape(const BoundedFront& front, int32_t id) : front_(front), id_(id) {}
 
   // Requires: owner is kNoOwner or fits the front mask.
   int32_t OwnerAfterClaim(int32_t owner) {
     // Owners outside the range of the mask's set bits (in painting order, every owner) are
     // answered without the table or the mask.
     if (owner == kNoOwner || owner < front_.lowest || owner > front_.highest) return id_;
+    // Cleared at the first owner met: many shapes meet none, only pixels nobody owns.
+    if (!cleared_) {
+      for (Answer& answer : answers_) answer.owner = kRowEnd;
+      cleared_ = true;
+    }
     Answer& answer = answers_[static_cast<uint32_t>(owner) % kAnswers];
     if (answer.owner != owner) {
       answer.owner = owner;
@@ -176,7 +175,7 @@ class ClaimingShape {
 
  private:
   static constexpr size_t kAnswers = 32;
-  // The owner a claim leaves on pixels of `owner`; kNotAnOwner marks a slot not yet used.
+  // The owner a claim leaves on pixels of `owner`; kRowEnd marks a slot not yet used.
   struct Answer {
     int32_t owner;
     int32_t left;
@@ -184,211 +183,127 @@ class ClaimingShape {
 
   const BoundedFront& front_;
   int32_t id_;
+  bool cleared_ = false;
   Answer answers_[kAnswers];
 };
 
-// What one shape does to the owners of the pixels it claims, four pixels at a time where SSE2
-// is there. Owners outside [lowest, highest] of its front mask (kNoOwner always is) become the
-// shape's id; only groups holding an owner inside that range go pixel by pixel through the
-// mask. When the caller cannot rule out owners beyond the mask, every claimed owner is first
-// tested against it, and the claim fails on one beyond.
-class OwnerClaim {
- public:
-  OwnerClaim(const FrontMask& mask, const BoundedFront& front, int32_t id, bool checkFit)
-      : front_(front),
-        id_(id),
-        highestFitting_(checkFit ? HighestFitting(mask) : std::numeric_limits<int32_t>::max()) {}
+// A band row holds its runs in increasing x0 from x0 == 0, neighbours with different owners,
+// closed by the run {width, kRowEnd}; a row nobody owns is {0, kNoOwner} and the closing run.
+bool RowHasNoOwner(const std::vector<OwnerRun>& runs) {
+  return runs.size() == 2 && runs[0].owner == kNoOwner;
+}
 
-  // Rewrites the owners of `count` claimed pixels; false (part of them rewritten) when one
-  // does not fit the mask.
-  bool Claim(int32_t* owners, size_t count) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i ids = _mm_set1_epi32(id_);
-    // lowest is a set bit's index (at least 0) or INT32_MAX, so lowest - 1 neither wraps nor
-    // admits kNoOwner.
-    const __m128i belowLowest = _mm_set1_epi32(front_.lowest - 1);
-    const __m128i highest = _mm_set1_epi32(front_.highest);
-    const __m128i highestFitting = _mm_set1_epi32(highestFitting_);
-    for (; i + 4 <= count; i += 4) {
-      __m128i* at = reinterpret_cast<__m128i*>(owners + i);
-      const __m128i four = _mm_loadu_si128(at);
-      if (_mm_movemask_epi8(_mm_cmpgt_epi32(four, highestFitting)) != 0) return false;
-      // An owner o lies in the range when o > lowest - 1 and not o > highest.
-      const __m128i inRange =
-          _mm_andnot_si128(_mm_cmpgt_epi32(four, highest), _mm_cmpgt_epi32(four, belowLowest));
-      if (_mm_movemask_epi8(inRange) == 0) {
-        _mm_storeu_si128(at, ids);
-      } else {
-        for (size_t j = i; j < i + 4; ++j) owners[j] = AfterClaim(owners[j]);
-      }
+// Index of the run of a band row that holds pixel x. The runs under a shape's claim in one row
+// are mostly those under its claim in the row above, so the answer is first looked for among
+// the nine runs around `hint` (where the claim began in the row above) by counting those that
+// start at or before x: independent loads and no branch on their values, where halving the
+// row would chain its loads.
+// Requires: 0 <= x < width.
+size_t RunHolding(const std::vector<OwnerRun>& runs, int32_t x, size_t hint) {
+  constexpr size_t kReach = 4;
+  constexpr size_t kWindow = 2 * kReach + 1;
+  if (runs.size() >= kWindow) {
+    const size_t low = std::min(hint - std::min(hint, kReach), runs.size() - kWindow);
+    const OwnerRun* window = runs.data() + low;
+    if (window[0].x0 <= x && x < window[kWindow - 1].x0) {
+      size_t before = 0;
+      for (size_t j = 1; j + 1 < kWindow; ++j) before += window[j].x0 <= x ? 1 : 0;
+      return low + before;
     }
-#endif
-    for (; i < count; ++i) {
-      if (owners[i] > highestFitting_) return false;
-      owners[i] = AfterClaim(owners[i]);
+  }
+  return RunIndexAt(runs, x);
+}
+
+// The new runs of the stretch of a band row that a shape's claims rewrite, built left to
+// right; a piece with the owner of the one before is absorbed by it.
+class Pieces {
+ public:
+  // Makes room for `most` pieces.
+  void Start(size_t most) {
+    if (slots_.size() < most + 1) slots_.resize(most + 1);
+    count_ = 0;
+    lastOwner_ = kRowEnd;
+  }
+  // Writes every piece to the next slot and keeps it only when its owner differs from the
+  // last, comparing with the owner held aside rather than with the slot just written.
+  void Add(int32_t x0, int32_t owner) {
+    slots_[count_] = OwnerRun{x0, owner};
+    count_ += owner != lastOwner_ ? 1 : 0;
+    lastOwner_ = owner;
+  }
+  const OwnerRun* begin() const {
+    return slots_.data();
+  }
+  size_t size() const {
+    return count_;
+  }
+
+ private:
+  std::vector<OwnerRun> slots_;
+  size_t count_ = 0;
+  int32_t lastOwner_ = kRowEnd;  // no piece has this owner
+};
+
+// The owners of the image, claimed band by band: the rows of the band being claimed as one
+// vector of runs per row (reused from band to band), then, once a band is done, its rows'
+// runs appended to one store for the whole image. In the store a run ends where the next run
+// of its row starts, the last at the width; a row without runs has no owner.
+class OwnerRows {
+ public:
+  OwnerRows(int32_t width, int32_t height, int32_t bandRows)
+      : width_(width),
+        band_(static_cast<size_t>(std::min(bandRows, height))),
+        rowStarts_(static_cast<size_t>(height) + 1, 0) {}
+
+  void StartBand(int32_t top) {
+    top_ = top;
+    for (std::vector<OwnerRun>& row : band_) {
+      row.resize(2);
+      row[0] = OwnerRun{0, kNoOwner};
+      row[1] = OwnerRun{width_, kRowEnd};
+    }
+  }
+
+  // Whether every owner of a pixel the shape claims can be tested against its mask.
+  bool OwnersFitMask(const ClaimedRows& shape, const FrontMask& front) const {
+    for (const ClaimedRow& row : shape.rows) {
+      const std::vector<OwnerRun>& runs = BandRow(row.y);
+      const ClaimedRun* claims = shape.RunsOf(row);
+      size_t k = 0;
+      for (uint32_t i = 0; i < row.count; ++i) {
+        while (runs[k + 1].x0 <= claims[i].x0) ++k;
+        // Every run that reaches into the claim; the closing run starts at the width.
+        for (; runs[k].x0 < claims[i].x1; ++k) {
+          if (runs[k].owner != kNoOwner && !IdFitsMask(front, runs[k].owner)) return false;
+        }
+        --k;  // the last run may reach into the next claim too
+      }
     }
     return true;
   }
 
- private:
-  // Owners above this do not fit the mask (kNoOwner, -1, always fits).
-  static int32_t HighestFitting(const FrontMask& mask) {
-    const size_t ids = size_t{std::numeric_limits<int32_t>::max()} + 1;
-    return static_cast<int32_t>(std::min(mask.size(), ids) - 1);
-  }
-  int32_t AfterClaim(int32_t owner) {
-    if (owner < front_.lowest || owner > front_.highest) return id_;
-    if (!claimer_) claimer_.emplace(front_, id_);
-    return claimer_->OwnerAfterClaim(owner);
-  }
-
-  const BoundedFront& front_;
-  int32_t id_;
-  int32_t highestFitting_;
-  std::optional<ClaimingShape> claimer_;  // made at the first owner inside the mask's range
-};
-
-// Pixels per segment of a band row: the unit in which the band's owners are cleared and read.
-constexpr int32_t kSegmentPixels = 64;
-
-// The owners of the band being claimed, one per pixel (kNoOwner for none), row-major from the
-// band's top row. A shape rewrites them straight from the kernel's rows: the map is the road's
-// own, so a shape that turns out to claim a pixel it may not take leaves nothing the caller
-// sees. A row is held in segments of kSegmentPixels pixels, and only the segments some shape
-// has claimed in (marked in `opened_`) hold owners; the others hold whatever was there and have
-// no owner. So a few small shapes on a large image cost no pass over its pixels: a segment is
-// cleared when first claimed in, and only opened segments are read. The highest id written in
-// the band is kept, so that a shape whose mask's set bits all lie above it, and that fits every
-// owner so far (in painting order, every shape), stores its id without reading the owners.
-class BandOwners {
- public:
-  BandOwners(int32_t width, int32_t bandRows)
-      : width_(width),
-        words_((static_cast<size_t>(width) + 64 * kSegmentPixels - 1) / (64 * kSegmentPixels)),
-        owners_(new int32_t[static_cast<size_t>(width) * static_cast<size_t>(bandRows)]),
-        opened_(words_ * static_cast<size_t>(bandRows), 0) {}
-
-  int32_t width() const {
-    return width_;
-  }
-  int32_t top() const {
-    return top_;
-  }
-  int32_t* Row(int32_t y) {
-    return owners_.get() + static_cast<size_t>(y - top_) * static_cast<size_t>(width_);
-  }
-  const int32_t* Row(int32_t y) const {
-    return owners_.get() + static_cast<size_t>(y - top_) * static_cast<size_t>(width_);
-  }
-  // Bit s % 64 of word s / 64 is set when segment s of row y is opened.
-  const uint64_t* OpenedOf(int32_t y) const {
-    return opened_.data() + static_cast<size_t>(y - top_) * words_;
-  }
-  size_t words() const {
-    return words_;
-  }
-  int32_t highestOwner() const {
-    return highestOwner_;
-  }
-  void NoteOwner(int32_t id) {
-    highestOwner_ = std::max(highestOwner_, id);
-  }
-
-  // Opens the segments of row y that hold pixels x0 .. x1 - 1, those not yet open with no
-  // owner. Requires: 0 <= x0 < x1 <= width.
-  void Open(int32_t y, int32_t x0, int32_t x1) {
-    uint64_t* opened = opened_.data() + static_cast<size_t>(y - top_) * words_;
-    int32_t* row = Row(y);
-    for (int32_t segment = x0 / kSegmentPixels; segment <= (x1 - 1) / kSegmentPixels; ++segment) {
-      uint64_t& word = opened[static_cast<size_t>(segment) / 64];
-      const uint64_t bit = uint64_t{1} << (segment % 64);
-      if ((word & bit) != 0) continue;
-      word |= bit;
-      const int32_t start = segment * kSegmentPixels;
-      std::fill(row + start, row + std::min(start + kSegmentPixels, width_), kNoOwner);
-    }
-  }
-
-  // Starts the band from `top` with no owner.
-  void StartBand(int32_t top) {
-    std::fill(opened_.begin(), opened_.end(), uint64_t{0});
-    top_ = top;
-    highestOwner_ = kNoOwner;
-  }
-
- private:
-  int32_t width_;
-  size_t words_;  // words of segment bits per row
-  int32_t top_ = 0;
-  int32_t highestOwner_ = kNoOwner;
-  std::unique_ptr<int32_t[]> owners_;  // not initialised: a segment is cleared when opened
-  std::vector<uint64_t> opened_;
-};
-
-// Hands the claimed runs of every row the kernel reports to the band's owners.
-class BandClaimSink final : public CoverageRowSink {
- public:
-  BandClaimSink(BandOwners& band, OwnerClaim& claim, std::vector<ClaimedRun>& room, bool fill,
-                int32_t id, int32_t shiftX, int32_t shiftY)
-      : band_(band),
-        claim_(claim),
-        room_(room),
-        fill_(fill),
-        id_(id),
-        shiftX_(shiftX),
-        shiftY_(shiftY) {}
-
-  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
-    if (rejected_) return;
-    if (room_.size() < count) room_.resize(std::max(count, 2 * room_.size()));
-    const size_t kept = GatherClaimedRuns(spans, count, room_.data());
-    if (kept == 0) return;
-    claimed_ = true;
-    int32_t* row = band_.Row(y + shiftY_) + shiftX_;
-    for (size_t i = 0; i < kept; ++i) {
-      band_.Open(y + shiftY_, room_[i].x0 + shiftX_, room_[i].x1 + shiftX_);
-      const size_t length = static_cast<size_t>(room_[i].x1 - room_[i].x0);
-      int32_t* owners = row + room_[i].x0;
-      if (fill_) {
-        StorePixels(reinterpret_cast<uint8_t*>(owners), length, static_cast<uint32_t>(id_));
-      } else if (!claim_.Claim(owners, length)) {
-        rejected_ = true;
-        return;
+  // Requires: OwnersFitMask(shape, front).
+  void Claim(const ClaimedRows& shape, const BoundedFront& front, int32_t id) {
+    // Made at the first row where the shape meets owners, which most small shapes never do.
+    std::optional<ClaimingShape> claimer;
+    size_t hint = 0;
+    for (const ClaimedRow& row : shape.rows) {
+      std::vector<OwnerRun>& runs = BandRow(row.y);
+      if (RowHasNoOwner(runs)) {
+        ClaimFreshRow(runs, shape.RunsOf(row), row.count, id);
+      } else {
+        if (!claimer) claimer.emplace(front, id);
+        hint = ClaimRow(runs, shape.RunsOf(row), row.count, *claimer, hint);
       }
     }
   }
-  bool rejected() const {
-    return rejected_;
-  }
-  bool claimed() const {
-    return claimed_;
-  }
 
- private:
-  BandOwners& band_;
-  OwnerClaim& claim_;
-  std::vector<ClaimedRun>& room_;
-  bool fill_;
-  int32_t id_;
-  int32_t shiftX_;
-  int32_t shiftY_;
-  bool rejected_ = false;
-  bool claimed_ = false;
-};
-
-// The owners of the whole image as runs, appended band by band from the band's owners. In the
-// store a run ends where the next run of its row starts, the last at the width; a row without
-// runs has no owner.
-class OwnerRuns {
- public:
-  OwnerRuns(int32_t width, int32_t height)
-      : width_(width), rowStarts_(static_cast<size_t>(height) + 1, 0) {}
-
-  // Appends rows band.top() .. bottom - 1 of the band's owners.
-  void AppendBand(const BandOwners& band, int32_t bottom) {
-    for (int32_t y = band.top(); y < bottom; ++y) {
-      AppendRow(band.Row(y), band.OpenedOf(y), band.words());
+  // Appends the band's rows top_ .. bottom - 1, without their closing runs, to the image's
+  // store; a row that nobody owns has no runs there.
+  void FinishBand(int32_t bottom) {
+    for (int32_t y = top_; y < bottom; ++y) {
+      const std::vector<OwnerRun>& runs = BandRow(y);
+      if (!RowHasNoOwner(runs)) store_.insert(store_.end(), runs.begin(), runs.end() - 1);
       rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
     }
   }
@@ -400,7 +315,7 @@ class OwnerRuns {
     });
   }
 
-  // Requires: every band appended, OwnersBelow(colours.size()).
+  // Requires: every band finished, OwnersBelow(colours.size()).
   void Fill(uint8_t* image, const ColourTable& colours) const {
     for (size_t y = 0; y + 1 < rowStarts_.size(); ++y) {
       uint8_t* row = image + 4 * y * static_cast<size_t>(width_);
@@ -416,64 +331,101 @@ class OwnerRuns {
   }
 
  private:
-  // A run starts at pixel 0 and wherever the owner differs from the pixel before. Pixels
-  // outside the opened segments have no owner, so only those segments are read; a row with
-  // none opened has no runs.
-  void AppendRow(const int32_t* owners, const uint64_t* opened, size_t words) {
-    int32_t previous = kNotAnOwner;  // the owner of pixel x - 1; none before pixel 0
-    int32_t x = 0;                   // the first pixel not yet read
-    for (size_t w = 0; w < words; ++w) {
-      for (uint64_t bits = opened[w]; bits != 0; bits &= bits - 1) {
-        const int32_t start = static_cast<int32_t>(64 * w + LowestBit(bits)) * kSegmentPixels;
-        const int32_t end = std::min(start + kSegmentPixels, width_);
-        if (start > x && previous != kNoOwner) {
-          store_.push_back(OwnerRun{x, kNoOwner});
-          previous = kNoOwner;
-        }
-        if (owners[start] != previous) store_.push_back(OwnerRun{start, owners[start]});
-        AppendChanges(owners, start + 1, end);
-        previous = owners[end - 1];
-        x = end;
-      }
-    }
-    if (x > 0 && x < width_ && previous != kNoOwner) store_.push_back(OwnerRun{x, kNoOwner});
+  std::vector<OwnerRun>& BandRow(int32_t y) {
+    return band_[static_cast<size_t>(y - top_)];
   }
-  // Appends a run at every pixel x0 .. x1 - 1 whose owner differs from the pixel before.
-  void AppendChanges(const int32_t* owners, int32_t x0, int32_t x1) {
-    int32_t x = x0;
-#if defined(__SSE2__)
-    for (; x + 4 <= x1; x += 4) {
-      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(owners + x));
-      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(owners + x - 1));
-      // One bit per pixel whose owner differs from the pixel before.
-      unsigned changed =
-          ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(here, before)))) &
-          0xFu;
-      for (; changed != 0; changed &= changed - 1) {
-        const int32_t at = x + static_cast<int32_t>(LowestBit(changed));
-        store_.push_back(OwnerRun{at, owners[at]});
-      }
-    }
-#endif
-    for (; x < x1; ++x) {
-      if (owners[x] != owners[x - 1]) store_.push_back(OwnerRun{x, owners[x]});
-    }
+  const std::vector<OwnerRun>& BandRow(int32_t y) const {
+    return band_[static_cast<size_t>(y - top_)];
   }
-  // Index of the lowest set bit. Requires: bits != 0.
-  static unsigned LowestBit(uint64_t bits) {
-    return static_cast<unsigned>(__builtin_ctzll(bits));
+
+  // A row without owners takes the claims as they are (claims never touch, so a gap with no
+  // owner lies between any two).
+  void ClaimFreshRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
+                     int32_t id) const {
+    runs.resize(2 * count + 2);  // the most it can take: a gap before each claim and one after
+    size_t n = 0;
+    if (claims[0].x0 > 0) runs[n++] = OwnerRun{0, kNoOwner};
+    for (size_t i = 0; i < count; ++i) {
+      runs[n++] = OwnerRun{claims[i].x0, id};
+      if (claims[i].x1 < width_) runs[n++] = OwnerRun{claims[i].x1, kNoOwner};
+    }
+    runs[n++] = OwnerRun{width_, kRowEnd};
+    runs.resize(n);
+  }
+
+  // Rewrites a band row under a shape's claims of it in one pass from the run holding the
+  // first claimed pixel (found from `hint`) to the one holding the last: the owners under a
+  // claim become what the shape leaves, those in the gaps between claims stay. Returns the
+  // run where the claims began, the hint for the next row.
+  size_t ClaimRow(std::vector<OwnerRun>& runs, const ClaimedRun* claims, size_t count,
+                  ClaimingShape& claimer, size_t hint) {
+    const size_t first = RunHolding(runs, claims[0].x0, hint);
+    // Every run of the stretch gives at most one piece per claim or gap it meets.
+    pieces_.Start(runs.size() + 2 * count);
+    if (runs[first].x0 < claims[0].x0) pieces_.Add(runs[first].x0, runs[first].owner);
+    size_t k = first;  // the run holding the pixel where the next claim or gap starts
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) k = PieceRuns(runs, k, claims[i - 1].x1, claims[i].x0, KeptOwner);
+      k = PieceRuns(runs, k, claims[i].x0, claims[i].x1,
+                    [&claimer](int32_t owner) { return claimer.OwnerAfterClaim(owner); });
+    }
+    const int32_t end = claims[count - 1].x1;
+    // Run k holds pixel `end` (or is the closing run when end == width); when it began before
+    // `end` its remainder stays with its owner.
+    size_t last = k;
+    if (runs[k].x0 < end) {
+      pieces_.Add(end, runs[k].owner);
+    } else {
+      --last;
+    }
+    JoinAndReplace(runs, first, last + 1);
+    return first;
+  }
+
+  // Adds the pieces of pixels x .. xEnd - 1, run k holding pixel x, with the owners that
+  // ownerOf gives for the runs' owners. Returns the run holding pixel xEnd.
+  template <class OwnerOf>
+  size_t PieceRuns(const std::vector<OwnerRun>& runs, size_t k, int32_t x, int32_t xEnd,
+                   OwnerOf ownerOf) {
+    pieces_.Add(x, ownerOf(runs[k].owner));
+    while (runs[k + 1].x0 < xEnd) {
+      ++k;
+      pieces_.Add(runs[k].x0, ownerOf(runs[k].owner));
+    }
+    return runs[k + 1].x0 == xEnd ? k + 1 : k;
+  }
+  static int32_t KeptOwner(int32_t owner) {
+    return owner;
+  }
+
+  // Puts the pieces in place of runs[begin .. end), joining them with the runs beside the
+  // stretch where the owners agree.
+  void JoinAndReplace(std::vector<OwnerRun>& runs, size_t begin, size_t end) {
+    const OwnerRun* from = pieces_.begin();
+    size_t count = pieces_.size();
+    // Only a piece that starts the stretch's first run can have the owner of the run before.
+    if (begin > 0 && runs[begin - 1].owner == from->owner) {
+      ++from;
+      --count;
+    }
+    const int32_t lastOwner = count > 0 ? from[count - 1].owner : runs[begin - 1].owner;
+    if (runs[end].owner == lastOwner) ++end;
+    ReplaceRuns(runs, begin, end, from, count);
   }
 
   int32_t width_;
+  int32_t top_ = 0;
+  std::vector<std::vector<OwnerRun>> band_;
+  Pieces pieces_;  // the stretch of a row being rewritten
   std::vector<OwnerRun> store_;
   std::vector<size_t> rowStarts_;  // row y's runs are store_[rowStarts_[y] .. rowStarts_[y + 1])
 };
 
-// Rows per band: about 256K pixels, at least one row. The band's owners stay in cache while its
-// shapes pass over them, while every band a shape reaches costs the kernel its setup again (on
-// 10,000 shapes of 8-256 px over 2048x2048, bands of 16K pixels took 1.4 times as long).
+// Rows per band: about 256K pixels, at least 8 rows. The band's rows of runs are small beside its
+// pixels and stay in cache even so, while every band a shape reaches costs the kernel its setup
+// again (on 10,000 shapes of 8-256 px over 2048x2048, bands of 16K pixels took 1.4 times as long).
 int32_t QuickBandRows(int32_t width, int32_t height) {
-  return std::clamp((int32_t{1} << 18) / width, 1, height);
+  return std::clamp((int32_t{1} << 18) / width, 8, std::max(height, 8));
 }
 
 // The index of the only shape with vertices, or fronts.size() when there are none or several.
@@ -523,32 +475,18 @@ bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
   const ShapeBands bands(outlines, fronts.size(), height, bandRows);
   std::vector<BoundedFront> bounded(fronts.size());
   for (size_t i = 0; i < fronts.size(); ++i) bounded[i] = BoundFront(fronts[i]);
-  BandOwners band(width, bandRows);
-  OwnerRuns owners(width, height);
+  OwnerRows owners(width, height, bandRows);
   ClaimScratch scratch;
-  std::vector<ClaimedRun> room;
-  const Bounds window{0.0, double(width), 0.0, double(height)};
   for (size_t b = 0; b < bands.bandCount(); ++b) {
-    band.StartBand(bands.TopOf(b));
+    owners.StartBand(bands.TopOf(b));
     for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
-      const ShapeKernelInput input =
-          PrepareShapeKernel(window, height, outlines[*i], bands.TopOf(b), bands.BottomOf(b),
-                             scratch.clipped, scratch.clipScratch);
-      if (input.firstRow >= input.endRow) continue;
-      const int32_t id = ids[*i];
-      // Every owner so far is at most highestOwner (or none): when that lies below the mask's
-      // set bits and inside the mask, the shape takes every pixel it claims.
-      const bool fill =
-          band.highestOwner() < bounded[*i].lowest &&
-          (!checkEachShape || static_cast<size_t>(band.highestOwner() + 1) <= fronts[*i].size());
-      OwnerClaim claim(fronts[*i], bounded[*i], id, checkEachShape);
-      BandClaimSink sink(band, claim, room, fill, id, input.shiftX, input.shiftY);
-      MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
-                          sink);
-      if (sink.rejected()) return RejectInput();
-      if (sink.claimed()) band.NoteOwner(id);
+      MeasureClaims(outlines[*i], width, height, bands.TopOf(b), bands.BottomOf(b), scratch);
+      if (checkEachShape && !owners.OwnersFitMask(scratch.claimed, fronts[*i])) {
+        return RejectInput();
+      }
+      owners.Claim(scratch.claimed, bounded[*i], ids[*i]);
     }
-    owners.AppendBand(band, bands.BottomOf(b));
+    owners.FinishBand(bands.BottomOf(b));
   }
   if (!owners.OwnersBelow(colours.size())) return RejectInput();
   owners.Fill(image, colours);
