@@ -452,7 +452,8 @@ class OwnerRows {
 
   int32_t width_;
   int32_t top_ = 0;
-  int32_t highestOwner_ = kNoOwner;  // the highest id claiming in the band so far
+  // The highest id that has claimed in the band: every owner in its rows is at most this.
+  int32_t highestOwner_ = kNoOwner;
   std::vector<std::vector<OwnerRun>> band_;
   Pieces pieces_;  // the stretch of a row being rewritten
   std::vector<OwnerRun> store_;
