@@ -257,6 +257,7 @@ class OwnerRows {
 
   void StartBand(int32_t top) {
     top_ = top;
+    highestOwner_ = kNoOwner;
     for (std::vector<OwnerRun>& row : band_) {
       row.resize(2);
       row[0] = OwnerRun{0, kNoOwner};
@@ -284,16 +285,24 @@ class OwnerRows {
 
   // Requires: OwnersFitMask(shape, front).
   void Claim(const ClaimedRows& shape, const BoundedFront& front, int32_t id) {
+    if (shape.rows.empty()) return;
+    // Every owner in the band is at most highestOwner_: when the mask's set bits all lie above
+    // it (in painting order, always), the shape takes every pixel it claims.
+    const bool takesAll = highestOwner_ < front.lowest;
+    highestOwner_ = std::max(highestOwner_, id);
     // Made at the first row where the shape meets owners, which most small shapes never do.
     std::optional<ClaimingShape> claimer;
     size_t hint = 0;
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnerRun>& runs = BandRow(row.y);
+      const ClaimedRun* claims = shape.RunsOf(row);
       if (RowHasNoOwner(runs)) {
-        ClaimFreshRow(runs, shape.RunsOf(row), row.count, id);
+        ClaimFreshRow(runs, claims, row.count, id);
+      } else if (takesAll && row.count == 1) {
+        hint = TakeRun(runs, claims[0].x0, claims[0].x1, id, hint);
       } else {
         if (!claimer) claimer.emplace(front, id);
-        hint = ClaimRow(runs, shape.RunsOf(row), row.count, *claimer, hint);
+        hint = ClaimRow(runs, claims, row.count, *claimer, hint);
       }
     }
   }
@@ -351,6 +360,34 @@ class OwnerRows {
     }
     runs[n++] = OwnerRun{width_, kRowEnd};
     runs.resize(n);
+  }
+
+  // Gives pixels x0 .. x1 - 1 of a band row to `id`, whatever their owners: the runs from the
+  // one holding x0 (found from `hint`) to the one holding x1 - 1 become at most three, the part
+  // of the first before x0, the claim, and the part of the last from x1, each left out where it
+  // would join the run before it. Returns the run holding x0, the hint for the next row.
+  // Requires: 0 <= x0 < x1 <= width.
+  size_t TakeRun(std::vector<OwnerRun>& runs, int32_t x0, int32_t x1, int32_t id, size_t hint) {
+    const size_t first = RunHolding(runs, x0, hint);
+    size_t last = first;  // the run holding pixel x1 - 1; the closing run starts at the width
+    while (runs[last + 1].x0 < x1) ++last;
+    OwnerRun pieces[3];
+    size_t count = 0;
+    // The owner of pixel x0 - 1 once the claim is made (kRowEnd when x0 == 0).
+    int32_t before = first > 0 ? runs[first - 1].owner : kRowEnd;
+    if (runs[first].x0 < x0) {
+      pieces[count++] = runs[first];
+      before = runs[first].owner;
+    }
+    if (before != id) pieces[count++] = OwnerRun{x0, id};
+    size_t end = last + 1;
+    if (runs[last + 1].x0 > x1) {
+      if (runs[last].owner != id) pieces[count++] = OwnerRun{x1, runs[last].owner};
+    } else if (runs[last + 1].owner == id) {
+      ++end;  // the run from x1 joins the claim
+    }
+    ReplaceRuns(runs, first, end, pieces, count);
+    return first;
   }
 
   // Rewrites a band row under a shape's claims of it in one pass from the run holding the
@@ -415,6 +452,8 @@ class OwnerRows {
 
   int32_t width_;
   int32_t top_ = 0;
+  // The highest id that has claimed in the band: every owner in its rows is at most this.
+  int32_t highestOwner_ = kNoOwner;
   std::vector<std::vector<OwnerRun>> band_;
   Pieces pieces_;  // the stretch of a row being rewritten
   std::vector<OwnerRun> store_;
