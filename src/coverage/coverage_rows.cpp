@@ -230,7 +230,15 @@ inline bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va,
   edge.lastRow = onRowLine ? lower.row - 1 : lower.row;
   edge.bottomY = onRowLine ? 1.0 : lower.y;
   if (edge.lastRow == edge.topRow) {
-    return true;  // no crossing with a row line: the fields below are never read
+    // No crossing with a row line: the fields below are never read. They are set all the
+    // same, since GCC at -O3 cannot see that and warns. (Edges within one row mostly do not
+    // come here: the one-band road adds them directly.)
+    edge.leftColumn = edge.rightColumn = edge.topColumn;
+    edge.leftX = edge.rightX = edge.topX;
+    edge.vertical = edge.compensated = false;
+    edge.rise = edge.slope = edge.slopeLow = edge.slopeHead = edge.slopeTail = 0.0;
+    edge.start = edge.startLow = 0.0;
+    return true;
   }
   const bool topIsLeft = top.x <= bottom.x;
   edge.leftColumn = topIsLeft ? upper.column : lower.column;
@@ -325,10 +333,25 @@ inline Place CrossingAt(const CoverageEdge& edge, int32_t line) {
 
 // ---- Accumulation -----------------------------------------------------------------------------
 
+// Touched-cell bits are kept a machine word at a time (64 bits on x86-64, 32 on 32-bit x86),
+// so that setting, testing and finding them takes one instruction each on every target.
+using TouchedWord = CoverageScratch::TouchedWord;
+constexpr int32_t kWordBits = std::numeric_limits<TouchedWord>::digits;
+constexpr int32_t kWordShift = kWordBits == 64 ? 6 : 5;
+static_assert(kWordBits == (1 << kWordShift), "touched words of 32 or 64 bits");
+
+int32_t WordOf(int32_t column) {
+  return column >> kWordShift;
+}
+
+TouchedWord BitOf(int32_t column) {
+  return TouchedWord{1} << (column & (kWordBits - 1));
+}
+
 // One row of the band's accumulator.
 struct AccumulatorRow {
   CoverageCell* cells;
-  uint64_t* touched;
+  TouchedWord* touched;
 };
 
 // With kFirstTouch the cells hold whatever memory held until their bit is set, and a cell's
@@ -337,8 +360,8 @@ struct AccumulatorRow {
 template <bool kFirstTouch>
 inline void AddToCell(const AccumulatorRow& row, int32_t column, double height, double meanX) {
   CoverageCell& cell = row.cells[column];
-  uint64_t& word = row.touched[column >> 6];
-  const uint64_t bit = uint64_t{1} << (column & 63);
+  TouchedWord& word = row.touched[WordOf(column)];
+  const TouchedWord bit = BitOf(column);
   if (kFirstTouch && (word & bit) == 0) {
     cell.cover = 0.0 + height;
     cell.area = 0.0 + height * meanX;
@@ -407,7 +430,7 @@ inline void AddRowPiece(const AccumulatorRow& row, int32_t columnA, double xA, d
 // first row first.
 struct Band {
   CoverageCell* cells;
-  uint64_t* touched;
+  TouchedWord* touched;
   int32_t width;
   int32_t words;
 
@@ -459,9 +482,13 @@ inline void AddEdgeToBand(const CoverageEdge& edge, int32_t bandTop, int32_t ban
 
 // ---- Sweep ------------------------------------------------------------------------------------
 
-int32_t LowestBit(uint64_t bits) {
+int32_t LowestBit(TouchedWord bits) {
 #if defined(__GNUC__) || defined(__clang__)
-  return __builtin_ctzll(bits);
+  if constexpr (kWordBits == 64) {
+    return __builtin_ctzll(bits);
+  } else {
+    return __builtin_ctz(bits);
+  }
 #else
   int32_t n = 0;
   while ((bits & 1) == 0) {
@@ -508,8 +535,8 @@ class SpanWriter {
 // (room for 2 * emitEnd + 1 is enough).
 size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
                 CoverageSpan* spans) {
-  uint64_t& extraWord = row.touched[emitEnd >> 6];
-  const uint64_t extraBit = uint64_t{1} << (emitEnd & 63);
+  TouchedWord& extraWord = row.touched[WordOf(emitEnd)];
+  const TouchedWord extraBit = BitOf(emitEnd);
   const bool extraTouched = (extraWord & extraBit) != 0;
   extraWord &= ~extraBit;
   // The running sum of cover as a double-double.
@@ -518,13 +545,13 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
   SpanWriter out(spans);
   int32_t next = 0;  // the first column after the last touched one
   for (int32_t w = 0; w < words; ++w) {
-    uint64_t bits = row.touched[w];
+    TouchedWord bits = row.touched[w];
     if (bits == 0) {
       continue;
     }
     row.touched[w] = 0;
     do {
-      const int32_t column = w * 64 + LowestBit(bits);
+      const int32_t column = w * kWordBits + LowestBit(bits);
       bits &= bits - 1;
       if (column > next) {
         const double between = -(runHi + runLo);
@@ -765,7 +792,7 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
     return;  // no rows asked for, or every vertex on one vertical line: nothing enclosed
   }
   const int32_t width = emitEnd + 1;
-  const int32_t words = (width + 63) / 64;
+  const int32_t words = (width + kWordBits - 1) / kWordBits;
   const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
 
   const size_t cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(width);
@@ -791,7 +818,7 @@ void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t
   }
   GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
   if (scratch.dirty) {
-    std::fill(scratch.touched.begin(), scratch.touched.end(), uint64_t{0});
+    std::fill(scratch.touched.begin(), scratch.touched.end(), TouchedWord{0});
   }
   scratch.vertices.resize(polygon.size());
   for (size_t i = 0; i < polygon.size(); ++i) {

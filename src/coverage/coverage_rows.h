@@ -52,6 +52,8 @@ struct CoverageCell;
 // first.
 class CoverageScratch {
  public:
+  using TouchedWord = size_t;  // a machine word of touched-cell bits
+
   CoverageScratch();
   ~CoverageScratch();
   CoverageScratch(CoverageScratch&&) noexcept;
@@ -70,7 +72,7 @@ class CoverageScratch {
   std::vector<uint32_t> current;          // the edges of the band being measured
   std::unique_ptr<CoverageCell[]> cells;  // cellCapacity cells
   size_t cellCapacity = 0;
-  std::vector<uint64_t> touched;
+  std::vector<TouchedWord> touched;
   std::unique_ptr<CoverageSpan[]> spans;  // not initialised: written before read
   size_t spanCapacity = 0;
   bool cellsZero = true;
