@@ -754,6 +754,10 @@ void MeasureInBands(const Measurement& m, std::vector<CoverageEdge>& edges,
   }
   const int32_t bandCount = (m.rowEnd - m.rowBegin + m.bandRows - 1) / m.bandRows;
   GroupByStartBand(edges, m.rowBegin, m.bandRows, bandCount, starts, byBand);
+  // Grown before the first row goes out (neither ever holds more than every edge), so that
+  // nothing is allocated once the sink has been called.
+  active.reserve(edges.size());
+  current.reserve(edges.size());
   active.clear();
   for (int32_t b = 0; b < bandCount; ++b) {
     const int32_t bandTop = m.rowBegin + b * m.bandRows;

@@ -86,6 +86,9 @@ class CoverageScratch {
 // rows (firstRow <= endRow), and the cells' right and bottom edges within int32. The values of a
 // row depend only on the polygon and the row. Input that breaks the preconditions (checked, as are
 // non-finite vertices) stops debug builds with an assertion and reports no rows in release builds.
+// Working memory is grown before the first row is reported: once the sink has been called, the
+// call allocates nothing, so a sink may write its output as the rows come without an allocation
+// failure ever leaving that output half written.
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                          int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
 

@@ -137,6 +137,42 @@ void MeasureClaims(const Polygon& outline, int32_t width, int32_t height, int32_
                       collect);
 }
 
+// Fills the pixels a sole shape claims with its colour as the kernel reports its rows, moved by
+// the kernel input's whole-cell shift into image cells. Touching claiming spans are filled as
+// one run.
+class ClaimFiller final : public CoverageRowSink {
+ public:
+  ClaimFiller(uint8_t* image, int32_t width, uint32_t colour, int32_t shiftX, int32_t shiftY)
+      : image_(image), width_(width), colour_(colour), shiftX_(shiftX), shiftY_(shiftY) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    uint8_t* pixels = image_ + 4 * static_cast<size_t>(y + shiftY_) * static_cast<size_t>(width_);
+    int32_t runStart = 0, runEnd = 0;  // the claimed run not yet filled, empty at first
+    for (size_t i = 0; i < count; ++i) {
+      if (!(spans[i].value >= kOwnershipCoverage)) continue;
+      if (spans[i].x0 != runEnd) {
+        Fill(pixels, runStart, runEnd);
+        runStart = spans[i].x0;
+      }
+      runEnd = spans[i].x1;
+    }
+    Fill(pixels, runStart, runEnd);
+  }
+
+ private:
+  void Fill(uint8_t* pixels, int32_t x0, int32_t x1) const {
+    if (x0 == x1) return;
+    FillPixels(pixels + 4 * static_cast<size_t>(x0 + shiftX_), static_cast<size_t>(x1 - x0),
+               colour_);
+  }
+
+  uint8_t* image_;
+  int32_t width_;
+  uint32_t colour_;
+  int32_t shiftX_;
+  int32_t shiftY_;
+};
+
 // Pixels x0 .. (next run's x0) - 1 of a row, all owned by `owner` (kNoOwner for none).
 struct OwnerRun {
   int32_t x0;
@@ -478,23 +514,25 @@ size_t SoleShape(const std::vector<FrontMask>& fronts, const std::vector<Polygon
   return sole;
 }
 
-// A single shape takes every pixel it claims from nobody, so its claims are the owners.
+// A single shape takes every pixel it claims from nobody, so its claims are the owners. When its
+// id indexes the colour table the pixels are filled as the kernel reports them (the kernel
+// allocates nothing once it reports rows, so a failure leaves the image untouched); otherwise
+// the call fails exactly when the shape claims a pixel.
 bool DrawSoleShape(const Polygon& outline, int32_t id, const ColourTable& colours, int32_t width,
                    int32_t height, uint8_t* image) {
   ClaimScratch scratch;
-  MeasureClaims(outline, width, height, 0, height, scratch);
-  const ClaimedRows& claimed = scratch.claimed;
-  if (claimed.rows.empty()) return true;
-  if (static_cast<size_t>(id) >= colours.size()) return RejectInput();
-  const uint32_t colour = colours[static_cast<size_t>(id)];
-  for (const ClaimedRow& row : claimed.rows) {
-    uint8_t* pixels = image + 4 * static_cast<size_t>(row.y) * static_cast<size_t>(width);
-    const ClaimedRun* runs = claimed.RunsOf(row);
-    for (uint32_t i = 0; i < row.count; ++i) {
-      FillPixels(pixels + 4 * static_cast<size_t>(runs[i].x0),
-                 static_cast<size_t>(runs[i].x1 - runs[i].x0), colour);
-    }
+  if (static_cast<size_t>(id) >= colours.size()) {
+    MeasureClaims(outline, width, height, 0, height, scratch);
+    if (!scratch.claimed.rows.empty()) return RejectInput();
+    return true;
   }
+  const Bounds window{0.0, double(width), 0.0, double(height)};
+  const ShapeKernelInput input =
+      PrepareShapeKernel(window, height, outline, 0, height, scratch.clipped, scratch.clipScratch);
+  if (input.firstRow >= input.endRow) return true;
+  ClaimFiller fill(image, width, colours[static_cast<size_t>(id)], input.shiftX, input.shiftY);
+  MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
+                      fill);
   return true;
 }
 

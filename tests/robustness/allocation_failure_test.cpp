@@ -537,6 +537,19 @@ TEST(AllocationFailure, DrawingRoadsWithOneShape) {
   one.ids.resize(1);
   EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw, one), 0);
   EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly, one), 0);
+
+  // Taller than the kernel measures at once (bands of 64K cells), with most of its edges in
+  // the zigzag at the bottom, which only a later band reaches: its rows are drawn band by band,
+  // and no allocation may fail once the first has been drawn.
+  ShapeList tall = one;
+  Polygon& outline = tall.outlines[0];
+  outline = Polygon{{2.5, 3.25}, {61.5, 5.0}, {61.5, 1150.0}};
+  for (int32_t tooth = 1; tooth <= 10; ++tooth) {
+    outline.push_back(Point{61.5 - 5.9 * (tooth - 0.5), 1195.5});
+    outline.push_back(Point{61.5 - 5.9 * tooth, 1150.0});
+  }
+  EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw, tall, 64, 1200), 0);
+  EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly, tall, 64, 1200), 0);
 }
 
 TEST(AllocationFailure, AllShapeDrawOnABusyScene) {
