@@ -63,10 +63,60 @@ void BlendFirstListsOfRow(uint8_t* row, int32_t width, const CoverageSpan* spans
   ClearFourthBytes(row + 4 * static_cast<size_t>(x), static_cast<size_t>(width - x));
 }
 
+// Blends the rows of a one-shape call as the kernel reports them (BlendFirstListsOfRow); the
+// rows it skips, and those after its last, hold empty lists.
+class FirstListBlender final : public CoverageRowSink {
+ public:
+  FirstListBlender(uint8_t* image, int32_t width, const FrontMask& front, int32_t id,
+                   const ColourTable& colours)
+      : image_(image), width_(width), front_(front), id_(id), colours_(colours) {}
+
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    ClearRowsBefore(y);
+    BlendFirstListsOfRow(RowAt(y), width_, spans, count, front_, id_, colours_);
+    nextRow_ = y + 1;
+  }
+
+  // Clears the fourth bytes of the rows from the one after the last reported up to y - 1.
+  void ClearRowsBefore(int32_t y) {
+    for (; nextRow_ < y; ++nextRow_) ClearFourthBytes(RowAt(nextRow_), width_);
+  }
+
+ private:
+  uint8_t* RowAt(int32_t y) const {
+    return image_ + 4 * static_cast<size_t>(y) * static_cast<size_t>(width_);
+  }
+
+  uint8_t* image_;
+  int32_t width_;
+  const FrontMask& front_;
+  int32_t id_;
+  const ColourTable& colours_;
+  int32_t nextRow_ = 0;
+};
+
 // A call with one shape: every list it folds into is empty, so each span's list follows from its
-// value alone and the rows are blended straight from the spans, with no per-pixel data.
+// value alone and the rows are blended straight from the spans, with no per-pixel data. When the
+// id indexes the colour table they are blended as the kernel reports them (the kernel allocates
+// nothing once it reports rows, so a failure leaves the image untouched); otherwise the call
+// fails exactly when the shape folds coverage, which needs every row measured first.
 bool DrawOneShape(const FrontMask& front, const Polygon& outline, int32_t id,
                   const ColourTable& colours, int32_t width, int32_t height, uint8_t* image) {
+  if (id >= 0 && static_cast<size_t>(id) < colours.size()) {
+    MeasureScratch scratch;
+    const ShapeKernelInput input =
+        PrepareShapeKernel(Bounds{0.0, double(width), 0.0, double(height)}, height, outline, 0,
+                           height, scratch.clipped, scratch.clipScratch);
+    FirstListBlender blend(image, width, front, id, colours);
+    if (input.firstRow < input.endRow) {
+      // The image window starts at cell (0, 0): the kernel's cells are the image's.
+      assert(input.shiftX == 0 && input.shiftY == 0);
+      MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
+                          blend);
+    }
+    blend.ClearRowsBefore(height);
+    return true;
+  }
   MeasureScratch scratch;
   MeasureShapeRows(Bounds{0.0, double(width), 0.0, double(height)}, height, outline, scratch);
   const ShapeRows& shape = scratch.rows;
