@@ -102,37 +102,25 @@ class FirstListBlender final : public CoverageRowSink {
 // fails exactly when the shape folds coverage, which needs every row measured first.
 bool DrawOneShape(const FrontMask& front, const Polygon& outline, int32_t id,
                   const ColourTable& colours, int32_t width, int32_t height, uint8_t* image) {
+  const Bounds window{0.0, double(width), 0.0, double(height)};
+  MeasureScratch scratch;
+  FirstListBlender blend(image, width, front, id, colours);
   if (id >= 0 && static_cast<size_t>(id) < colours.size()) {
-    MeasureScratch scratch;
-    const ShapeKernelInput input =
-        PrepareShapeKernel(Bounds{0.0, double(width), 0.0, double(height)}, height, outline, 0,
-                           height, scratch.clipped, scratch.clipScratch);
-    FirstListBlender blend(image, width, front, id, colours);
+    const ShapeKernelInput input = PrepareShapeKernel(window, height, outline, 0, height,
+                                                      scratch.clipped, scratch.clipScratch);
     if (input.firstRow < input.endRow) {
       // The image window starts at cell (0, 0): the kernel's cells are the image's.
       assert(input.shiftX == 0 && input.shiftY == 0);
       MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
                           blend);
     }
-    blend.ClearRowsBefore(height);
-    return true;
+  } else {
+    // The shape's id, which indexes no colour, ends up in a list exactly where its coverage is
+    // folded; where none is, every list stays empty and only the fourth bytes are cleared.
+    MeasureShapeRows(window, height, outline, scratch);
+    if (FoldsAnyCoverage(scratch.rows)) return RejectInput();
   }
-  MeasureScratch scratch;
-  MeasureShapeRows(Bounds{0.0, double(width), 0.0, double(height)}, height, outline, scratch);
-  const ShapeRows& shape = scratch.rows;
-  // The shape's id ends up in a list exactly where its coverage is folded.
-  if (FoldsAnyCoverage(shape) && (id < 0 || static_cast<size_t>(id) >= colours.size())) {
-    return RejectInput();
-  }
-  const size_t rowBytes = 4 * static_cast<size_t>(width);
-  int32_t y = 0;
-  for (const MeasuredRow& measured : shape.rows) {
-    for (; y < measured.y; ++y) ClearFourthBytes(image + rowBytes * static_cast<size_t>(y), width);
-    BlendFirstListsOfRow(image + rowBytes * static_cast<size_t>(y), width, shape.SpansOf(measured),
-                         measured.count, front, id, colours);
-    ++y;
-  }
-  for (; y < height; ++y) ClearFourthBytes(image + rowBytes * static_cast<size_t>(y), width);
+  blend.ClearRowsBefore(height);
   return true;
 }
 
