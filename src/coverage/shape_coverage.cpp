@@ -61,6 +61,16 @@ RowSpan RowsOfOutline(const Polygon& outline, int32_t height) {
   return RowSpan{static_cast<int32_t>(top), static_cast<int32_t>(bottom)};
 }
 
+PixelBox BoxOfOutline(const Polygon& outline, int32_t width, int32_t height) {
+  if (outline.empty()) return PixelBox{0, 0, 0, 0};
+  const Bounds box = BoundingBox(outline);
+  const auto clamped = [](double v, int32_t size) { return std::clamp(v, 0.0, double(size)); };
+  return PixelBox{static_cast<int32_t>(std::floor(clamped(box.minX, width))),
+                  static_cast<int32_t>(std::ceil(clamped(box.maxX, width))),
+                  static_cast<int32_t>(std::floor(clamped(box.minY, height))),
+                  static_cast<int32_t>(std::ceil(clamped(box.maxY, height)))};
+}
+
 ShapeKernelInput PrepareShapeKernel(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
                                     int32_t firstRow, int32_t endRow, Polygon& clipped,
                                     Polygon& clipScratch) {

@@ -82,6 +82,17 @@ struct RowSpan {
 };
 RowSpan RowsOfOutline(const Polygon& outline, int32_t height);
 
+// The pixels of a width x height image that an outline's vertices span: columns x0 .. x1 - 1
+// and rows y0 .. y1 - 1, clamped to the image; empty for an outline without vertices. The shape
+// covers nothing outside them.
+struct PixelBox {
+  int32_t x0;
+  int32_t x1;
+  int32_t y0;
+  int32_t y1;
+};
+PixelBox BoxOfOutline(const Polygon& outline, int32_t width, int32_t height);
+
 // Measures rows firstRow .. endRow - 1 of an outline that lies inside the cells `cells` into
 // scratch.rows, without clipping (rows do not depend on each other, so a band of an image is
 // measured by asking for its rows).

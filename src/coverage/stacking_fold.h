@@ -30,6 +30,11 @@ inline bool IsFoldedCoverage(double cov) {
   return !(cov < kMinCoverage);
 }
 
+// Whether coverage `cov` covers the whole pixel (the fold's full branch).
+inline bool IsWholeCoverage(double cov) {
+  return cov > kFullCoverage;
+}
+
 inline bool IsInFront(const FrontMask& front, int32_t id) {
   return front[static_cast<size_t>(id)];
 }
@@ -78,6 +83,22 @@ inline bool IdsFitEveryMask(const std::vector<FrontMask>& fronts,
   return IdsFitEveryMask(
       fronts.size(), [&](size_t i) -> const FrontMask& { return fronts[i]; },
       [&](size_t i) { return ids[i]; }, [&](size_t i) { return !outlines[i].empty(); });
+}
+
+// Whether the shapes with vertices come in painting order: no shape's front mask marks the id of
+// a shape listed before it as in front (checked as every earlier id lying below the mask's
+// lowest set bit). Then nothing a pixel holds when a shape reaches it is in front of the shape:
+// a fold that covers the pixel whole leaves only the shape's own entry, and a claim always
+// takes the pixel, whatever the shapes before did there.
+inline bool InPaintingOrder(const std::vector<BoundedFront>& fronts,
+                            const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids) {
+  int32_t highest = std::numeric_limits<int32_t>::min();  // the highest id listed so far
+  for (size_t i = 0; i < fronts.size(); ++i) {
+    if (outlines[i].empty()) continue;
+    if (highest >= fronts[i].lowest) return false;
+    highest = std::max(highest, ids[i]);
+  }
+  return true;
 }
 
 // The shape covers the whole pixel: entries behind it go, entries in front stay in order, and
@@ -137,7 +158,7 @@ void FoldPartialCoverage(List& list, const Front& front, int32_t id, double cov)
 // a FrontMask or a BoundedFront.
 template <class List, class Front>
 void FoldCoverage(List& list, const Front& front, int32_t id, double cov) {
-  if (cov > kFullCoverage) {
+  if (IsWholeCoverage(cov)) {
     FoldFullCoverage(list, front, id);
   } else {
     FoldPartialCoverage(list, front, id, cov);

@@ -58,11 +58,19 @@ class SceneMaker {
     // One shape in a fifth of the scenes: such calls take a road of their own.
     const int32_t shapes = Chance(0.2) ? 1 : Int(0, 9);
     const bool ordered = Chance(0.5);  // masks from one stacking order, or random bits
+    // Now and then painting order: the shapes listed from the back of that order to the front
+    // (ids never decrease along the list), with shapes covering much of the image, so that
+    // shapes in front decide whole pixels and boxes of the shapes behind them.
+    const bool painting = ordered && Chance(0.5);
     std::vector<int32_t> rank(static_cast<size_t>(idCount));
     for (int32_t k = 0; k < idCount; ++k) rank[static_cast<size_t>(k)] = k;
-    std::shuffle(rank.begin(), rank.end(), random_);
+    if (!painting) std::shuffle(rank.begin(), rank.end(), random_);
+    std::vector<int32_t> ids;
     for (int32_t i = 0; i < shapes; ++i) {
-      const int32_t id = farIds ? Int(0, 5) + (Chance(0.5) ? 32 : 0) : Int(0, idCount - 1);
+      ids.push_back(farIds ? Int(0, 5) + (Chance(0.5) ? 32 : 0) : Int(0, idCount - 1));
+    }
+    if (painting) std::sort(ids.begin(), ids.end());
+    for (const int32_t id : ids) {
       // Now and then a mask too short for the ids, which the library must reject if it matters.
       FrontMask mask(static_cast<size_t>(Chance(0.04) ? Int(0, idCount - 1) : idCount), false);
       for (size_t k = 0; k < mask.size(); ++k) {
@@ -70,7 +78,8 @@ class SceneMaker {
       }
       s.fronts.push_back(mask);
       s.ids.push_back(id);
-      s.outlines.push_back(MakeOutline(s.width, s.height, beyond));
+      s.outlines.push_back(painting && Chance(0.3) ? MakeCover(s.width, s.height, beyond)
+                                                   : MakeOutline(s.width, s.height, beyond));
     }
     s.colours.resize(static_cast<size_t>(Chance(0.03) ? Int(0, idCount - 1) : idCount));
     for (uint32_t& c : s.colours) c = static_cast<uint32_t>(random_());
@@ -92,6 +101,16 @@ class SceneMaker {
     const double v = std::uniform_real_distribution<double>(lo, hi)(random_);
     if (Chance(0.4)) return std::round(v * 4.0) / 4.0;
     return v;
+  }
+
+  // A rectangle over most of the image, its sides on or off the pixel grid.
+  Polygon MakeCover(int32_t width, int32_t height, bool beyond) {
+    const double margin = beyond ? 6.0 : 0.0;
+    const double w = width, h = height;
+    Polygon p = testing::Rect(Coordinate(-margin, w / 3), Coordinate(-margin, h / 3),
+                              Coordinate(2 * w / 3, w + margin), Coordinate(2 * h / 3, h + margin));
+    if (Chance(0.1)) std::reverse(p.begin(), p.end());  // negative winding
+    return p;
   }
 
   Polygon MakeOutline(int32_t width, int32_t height, bool beyond) {

@@ -568,6 +568,21 @@ TEST(AllocationFailure, AllShapeDrawQuicklyOnABusyScene) {
   std::printf("AllShapeDraw_Quickly on a busy scene: %ld allocation points\n", points);
 }
 
+// The busy scene in painting order: ids rising along the list, each mask marking the higher
+// ids. The roads then take each band's shapes from the front to the back, and the bands across
+// the whole width close whole rows to the shapes behind them.
+TEST(AllocationFailure, DrawingRoadsOnABusySceneInPaintingOrder) {
+  BusyScene scene = MakeBusyScene();
+  ShapeList& s = scene.shapes;
+  for (size_t i = 0; i < s.ids.size(); ++i) {
+    s.ids[i] = static_cast<int32_t>(i * kBusyIds / s.ids.size());
+    for (size_t k = 0; k < s.fronts[i].size(); ++k) s.fronts[i][k] = k > size_t(s.ids[i]);
+  }
+  EXPECT_GT(CheckDrawingRoadAtEveryAllocation(&AllShapeDraw, s, kBusyWidth, kBusyHeight, 15), 0);
+  EXPECT_GT(
+      CheckDrawingRoadAtEveryAllocation(&AllShapeDraw_Quickly, s, kBusyWidth, kBusyHeight, 8), 0);
+}
+
 // ---- Outlines -----------------------------------------------------------------------------
 
 // A closed outline of three cubic segments in document units, partly outside the document.
