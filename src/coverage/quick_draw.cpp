@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "coverage/open_rows.h"
 #include "coverage/run_rows.h"
 #include "coverage/shape_bands.h"
 #include "coverage/shape_coverage.h"
@@ -280,16 +281,55 @@ class Pieces {
   int32_t lastOwner_ = kRowEnd;  // no piece has this owner
 };
 
-// The owners of the image, claimed band by band: the rows of the band being claimed as one
-// vector of runs per row (reused from band to band), then, once a band is done, its rows'
-// runs appended to one store for the whole image. In the store a run ends where the next run
-// of its row starts, the last at the width; a row without runs has no owner.
+// The owners of the whole image, row after row, as runs in one store: a run ends where the next
+// run of its row starts, the last at the width; a row without runs has no owner.
+class ImageOwners {
+ public:
+  ImageOwners(int32_t width, int32_t height)
+      : width_(width), rowStarts_(static_cast<size_t>(height) + 1, 0) {}
+
+  // Sets row y's runs (increasing x0, the first at 0; none for a row nobody owns).
+  // Requires: rows set in increasing order, every row once.
+  void SetRow(int32_t y, const OwnerRun* runs, size_t count) {
+    store_.insert(store_.end(), runs, runs + count);
+    rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
+  }
+
+  // Whether every owner left in the image has a colour.
+  bool OwnersBelow(size_t size) const {
+    return std::all_of(store_.begin(), store_.end(), [size](const OwnerRun& run) {
+      return run.owner == kNoOwner || static_cast<size_t>(run.owner) < size;
+    });
+  }
+
+  // Requires: every row set, OwnersBelow(colours.size()).
+  void Fill(uint8_t* image, const ColourTable& colours) const {
+    for (size_t y = 0; y + 1 < rowStarts_.size(); ++y) {
+      uint8_t* row = image + 4 * y * static_cast<size_t>(width_);
+      const size_t end = rowStarts_[y + 1];
+      for (size_t k = rowStarts_[y]; k < end; ++k) {
+        if (store_[k].owner == kNoOwner) continue;
+        const int32_t runEnd = k + 1 < end ? store_[k + 1].x0 : width_;
+        FillPixels(row + 4 * static_cast<size_t>(store_[k].x0),
+                   static_cast<size_t>(runEnd - store_[k].x0),
+                   colours[static_cast<size_t>(store_[k].owner)]);
+      }
+    }
+  }
+
+ private:
+  int32_t width_;
+  std::vector<OwnerRun> store_;
+  std::vector<size_t> rowStarts_;  // row y's runs are store_[rowStarts_[y] .. rowStarts_[y + 1])
+};
+
+// The owners of the image, claimed band by band in list order: the rows of the band being
+// claimed as one vector of runs per row (reused from band to band), handed to the image's
+// owner map once the band is done.
 class OwnerRows {
  public:
   OwnerRows(int32_t width, int32_t height, int32_t bandRows)
-      : width_(width),
-        band_(static_cast<size_t>(std::min(bandRows, height))),
-        rowStarts_(static_cast<size_t>(height) + 1, 0) {}
+      : width_(width), band_(static_cast<size_t>(std::min(bandRows, height))) {}
 
   void StartBand(int32_t top) {
     top_ = top;
@@ -343,35 +383,12 @@ class OwnerRows {
     }
   }
 
-  // Appends the band's rows top_ .. bottom - 1, without their closing runs, to the image's
-  // store; a row that nobody owns has no runs there.
-  void FinishBand(int32_t bottom) {
+  // Sets the band's rows top_ .. bottom - 1, without their closing runs, in the image's owners;
+  // a row that nobody owns has no runs there.
+  void FinishBand(int32_t bottom, ImageOwners& owners) const {
     for (int32_t y = top_; y < bottom; ++y) {
       const std::vector<OwnerRun>& runs = BandRow(y);
-      if (!RowHasNoOwner(runs)) store_.insert(store_.end(), runs.begin(), runs.end() - 1);
-      rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
-    }
-  }
-
-  // Whether every owner left in the image has a colour.
-  bool OwnersBelow(size_t size) const {
-    return std::all_of(store_.begin(), store_.end(), [size](const OwnerRun& run) {
-      return run.owner == kNoOwner || static_cast<size_t>(run.owner) < size;
-    });
-  }
-
-  // Requires: every band finished, OwnersBelow(colours.size()).
-  void Fill(uint8_t* image, const ColourTable& colours) const {
-    for (size_t y = 0; y + 1 < rowStarts_.size(); ++y) {
-      uint8_t* row = image + 4 * y * static_cast<size_t>(width_);
-      const size_t end = rowStarts_[y + 1];
-      for (size_t k = rowStarts_[y]; k < end; ++k) {
-        if (store_[k].owner == kNoOwner) continue;
-        const int32_t runEnd = k + 1 < end ? store_[k + 1].x0 : width_;
-        FillPixels(row + 4 * static_cast<size_t>(store_[k].x0),
-                   static_cast<size_t>(runEnd - store_[k].x0),
-                   colours[static_cast<size_t>(store_[k].owner)]);
-      }
+      owners.SetRow(y, runs.data(), RowHasNoOwner(runs) ? 0 : runs.size() - 1);
     }
   }
 
@@ -492,8 +509,78 @@ class OwnerRows {
   int32_t highestOwner_ = kNoOwner;
   std::vector<std::vector<OwnerRun>> band_;
   Pieces pieces_;  // the stretch of a row being rewritten
-  std::vector<OwnerRun> store_;
-  std::vector<size_t> rowStarts_;  // row y's runs are store_[rowStarts_[y] .. rowStarts_[y + 1])
+};
+
+// Pixels x0 .. x1 - 1 of a row, given to `owner` for good.
+struct OwnedStretch {
+  int32_t x0;
+  int32_t x1;
+  int32_t owner;
+};
+
+// The owners of the image in a painting-order call, claimed band by band from the front of the
+// stack to the back: every claim takes the pixel, so a pixel belongs to the first shape that
+// claims it in this order, and a shape only takes the pixels still open (OpenRows). A shape
+// whose box holds no open pixel is not measured.
+class FrontOwners {
+ public:
+  FrontOwners(int32_t width, int32_t height, int32_t bandRows)
+      : width_(width), band_(static_cast<size_t>(std::min(bandRows, height))) {}
+
+  void StartBand(int32_t top, int32_t bottom) {
+    top_ = top;
+    open_.Reset(top, bottom - top, width_);
+    for (std::vector<OwnedStretch>& row : band_) row.clear();
+  }
+
+  // The rows of the band, within the box's rows, that hold open pixels in the box's columns:
+  // the only rows the shape can still take pixels in.
+  RowSpan RowsToMeasure(const PixelBox& box, int32_t bottom) const {
+    return open_.OpenRowsIn(std::max(box.y0, top_), std::min(box.y1, bottom), box.x0, box.x1);
+  }
+
+  void Claim(const ClaimedRows& shape, int32_t id) {
+    for (const ClaimedRow& row : shape.rows) {
+      std::vector<OwnedStretch>& owned = band_[static_cast<size_t>(row.y - top_)];
+      const ClaimedRun* claims = shape.RunsOf(row);
+      for (uint32_t i = 0; i < row.count; ++i) {
+        open_.Take(row.y, claims[i].x0, claims[i].x1, [&](int32_t x0, int32_t x1) {
+          owned.push_back(OwnedStretch{x0, x1, id});
+        });
+      }
+    }
+  }
+
+  // Sets the band's rows top_ .. bottom - 1 in the image's owners: each row's owned stretches in
+  // x order, the gaps between them without an owner, neighbours of one owner joined.
+  void FinishBand(int32_t bottom, ImageOwners& owners) {
+    for (int32_t y = top_; y < bottom; ++y) {
+      std::vector<OwnedStretch>& owned = band_[static_cast<size_t>(y - top_)];
+      std::sort(owned.begin(), owned.end(),
+                [](const OwnedStretch& a, const OwnedStretch& b) { return a.x0 < b.x0; });
+      runs_.clear();
+      int32_t end = 0;  // where the last stretch placed ends
+      for (const OwnedStretch& stretch : owned) {
+        if (stretch.x0 > end) {
+          runs_.push_back(OwnerRun{end, kNoOwner});
+        } else if (!runs_.empty() && runs_.back().owner == stretch.owner) {
+          end = stretch.x1;
+          continue;
+        }
+        runs_.push_back(OwnerRun{stretch.x0, stretch.owner});
+        end = stretch.x1;
+      }
+      if (!runs_.empty() && end < width_) runs_.push_back(OwnerRun{end, kNoOwner});
+      owners.SetRow(y, runs_.data(), runs_.size());
+    }
+  }
+
+ private:
+  int32_t width_;
+  int32_t top_ = 0;
+  OpenRows open_;
+  std::vector<std::vector<OwnedStretch>> band_;  // per band row, what the shapes took
+  std::vector<OwnerRun> runs_;                   // the row being set
 };
 
 // Rows per band: about 256K pixels, at least 8 rows. The band's rows of runs are small beside its
@@ -536,6 +623,52 @@ bool DrawSoleShape(const Polygon& outline, int32_t id, const ColourTable& colour
   return true;
 }
 
+// Every shape claims in list order, band by band; false as soon as one claims a pixel whose
+// owner does not fit its mask (tested only with `checkEachShape`).
+bool ClaimInListOrder(const std::vector<FrontMask>& fronts,
+                      const std::vector<BoundedFront>& bounded,
+                      const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
+                      bool checkEachShape, int32_t width, int32_t height, ImageOwners& owners) {
+  const int32_t bandRows = QuickBandRows(width, height);
+  const ShapeBands bands(outlines, fronts.size(), height, bandRows);
+  OwnerRows band(width, height, bandRows);
+  ClaimScratch scratch;
+  for (size_t b = 0; b < bands.bandCount(); ++b) {
+    band.StartBand(bands.TopOf(b));
+    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
+      MeasureClaims(outlines[*i], width, height, bands.TopOf(b), bands.BottomOf(b), scratch);
+      if (checkEachShape && !band.OwnersFitMask(scratch.claimed, fronts[*i])) return false;
+      band.Claim(scratch.claimed, bounded[*i], ids[*i]);
+    }
+    band.FinishBand(bands.BottomOf(b), owners);
+  }
+  return true;
+}
+
+// Every shape of a painting-order call whose ids fit every mask claims, band by band, from the
+// last in the list to the first (FrontOwners): the owners are those of claiming in list order,
+// where each claim takes the pixel.
+void ClaimFrontToBack(const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
+                      int32_t width, int32_t height, ImageOwners& owners) {
+  const int32_t bandRows = QuickBandRows(width, height);
+  const ShapeBands bands(outlines, outlines.size(), height, bandRows);
+  std::vector<PixelBox> boxes(outlines.size());
+  for (size_t i = 0; i < outlines.size(); ++i) boxes[i] = BoxOfOutline(outlines[i], width, height);
+  FrontOwners band(width, height, bandRows);
+  ClaimScratch scratch;
+  for (size_t b = 0; b < bands.bandCount(); ++b) {
+    const int32_t bottom = bands.BottomOf(b);
+    band.StartBand(bands.TopOf(b), bottom);
+    for (const uint32_t* i = bands.ShapesEnd(b); i-- != bands.ShapesBegin(b);) {
+      const RowSpan rows = band.RowsToMeasure(boxes[*i], bottom);
+      if (rows.firstRow >= rows.endRow) continue;
+      MeasureClaims(outlines[*i], width, height, rows.firstRow, rows.endRow, scratch);
+      band.Claim(scratch.claimed, ids[*i]);
+    }
+    band.FinishBand(bottom, owners);
+  }
+}
+
 }  // namespace
 
 bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
@@ -548,22 +681,14 @@ bool RunAllShapeDrawQuickly(const std::vector<FrontMask>& fronts,
     return DrawSoleShape(outlines[sole], ids[sole], colours, width, height, image);
   }
   const bool checkEachShape = !IdsFitEveryMask(fronts, outlines, ids);
-  const int32_t bandRows = QuickBandRows(width, height);
-  const ShapeBands bands(outlines, fronts.size(), height, bandRows);
   std::vector<BoundedFront> bounded(fronts.size());
   for (size_t i = 0; i < fronts.size(); ++i) bounded[i] = BoundFront(fronts[i]);
-  OwnerRows owners(width, height, bandRows);
-  ClaimScratch scratch;
-  for (size_t b = 0; b < bands.bandCount(); ++b) {
-    owners.StartBand(bands.TopOf(b));
-    for (const uint32_t* i = bands.ShapesBegin(b); i != bands.ShapesEnd(b); ++i) {
-      MeasureClaims(outlines[*i], width, height, bands.TopOf(b), bands.BottomOf(b), scratch);
-      if (checkEachShape && !owners.OwnersFitMask(scratch.claimed, fronts[*i])) {
-        return RejectInput();
-      }
-      owners.Claim(scratch.claimed, bounded[*i], ids[*i]);
-    }
-    owners.FinishBand(bands.BottomOf(b));
+  ImageOwners owners(width, height);
+  if (!checkEachShape && InPaintingOrder(bounded, outlines, ids)) {
+    ClaimFrontToBack(outlines, ids, width, height, owners);
+  } else if (!ClaimInListOrder(fronts, bounded, outlines, ids, checkEachShape, width, height,
+                               owners)) {
+    return RejectInput();
   }
   if (!owners.OwnersBelow(colours.size())) return RejectInput();
   owners.Fill(image, colours);
