@@ -43,25 +43,31 @@ class OpenRows {
   // Whether any of pixels x0 .. x1 - 1 of row y is open.
   bool AnyOpen(int32_t y, int32_t x0, int32_t x1) const {
     const std::vector<PixelStretch>& open = Row(y);
-    const size_t k = FirstEndingAfter(open, x0);
+    const size_t k = FirstEndingAfter(open, 0, x0);
     return k < open.size() && open[k].x0 < x1;
   }
 
   // Calls visit(a, b) for every stretch a .. b - 1 of open pixels within x0 .. x1 - 1 of row y,
-  // left to right.
+  // left to right. Stretches of one row are asked for left to right with one `cursor`, 0 at
+  // first, which keeps where the next search starts.
   template <class Visit>
-  void ForEachOpen(int32_t y, int32_t x0, int32_t x1, Visit visit) const {
+  void ForEachOpen(int32_t y, int32_t x0, int32_t x1, size_t& cursor, Visit visit) const {
     const std::vector<PixelStretch>& open = Row(y);
-    for (size_t k = FirstEndingAfter(open, x0); k < open.size() && open[k].x0 < x1; ++k) {
-      visit(std::max(open[k].x0, x0), std::min(open[k].x1, x1));
+    const size_t first = FirstEndingAfter(open, cursor, x0);
+    size_t end = first;
+    for (; end < open.size() && open[end].x0 < x1; ++end) {
+      visit(std::max(open[end].x0, x0), std::min(open[end].x1, x1));
     }
+    // The last stretch met may reach beyond x1.
+    cursor = end > first ? end - 1 : first;
   }
 
   // The same, and closes pixels x0 .. x1 - 1 of row y.
   template <class Visit>
-  void Take(int32_t y, int32_t x0, int32_t x1, Visit visit) {
+  void Take(int32_t y, int32_t x0, int32_t x1, size_t& cursor, Visit visit) {
     std::vector<PixelStretch>& open = Row(y);
-    const size_t first = FirstEndingAfter(open, x0);
+    const size_t first = FirstEndingAfter(open, cursor, x0);
+    cursor = first;  // what stays open there ends at x0 or starts at x1
     size_t end = first;
     for (; end < open.size() && open[end].x0 < x1; ++end) {
       visit(std::max(open[end].x0, x0), std::min(open[end].x1, x1));
@@ -84,12 +90,16 @@ class OpenRows {
   }
 
  private:
-  // Index of the first stretch ending after pixel x (x1 > x): stretches are sorted and disjoint,
-  // so their ends increase.
-  static size_t FirstEndingAfter(const std::vector<PixelStretch>& open, int32_t x) {
+  // Index of the first stretch from `from` on that ends after pixel x (x1 > x): stretches are
+  // sorted and disjoint, so their ends increase. The next stretch of a row asked for left to
+  // right is mostly one of the first few, which are looked at before the rest is halved.
+  static size_t FirstEndingAfter(const std::vector<PixelStretch>& open, size_t from, int32_t x) {
+    for (const size_t near = std::min(open.size(), from + 4); from < near; ++from) {
+      if (open[from].x1 > x) return from;
+    }
+    const auto begin = open.begin() + static_cast<std::ptrdiff_t>(from);
     return static_cast<size_t>(
-        std::partition_point(open.begin(), open.end(),
-                             [x](const PixelStretch& s) { return s.x1 <= x; }) -
+        std::partition_point(begin, open.end(), [x](const PixelStretch& s) { return s.x1 <= x; }) -
         open.begin());
   }
   std::vector<PixelStretch>& Row(int32_t y) {

@@ -543,8 +543,9 @@ class FrontOwners {
     for (const ClaimedRow& row : shape.rows) {
       std::vector<OwnedStretch>& owned = band_[static_cast<size_t>(row.y - top_)];
       const ClaimedRun* claims = shape.RunsOf(row);
+      size_t cursor = 0;
       for (uint32_t i = 0; i < row.count; ++i) {
-        open_.Take(row.y, claims[i].x0, claims[i].x1, [&](int32_t x0, int32_t x1) {
+        open_.Take(row.y, claims[i].x0, claims[i].x1, cursor, [&](int32_t x0, int32_t x1) {
           owned.push_back(OwnedStretch{x0, x1, id});
         });
       }

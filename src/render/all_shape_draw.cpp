@@ -163,6 +163,7 @@ class OpenSpanRecorder final : public CoverageRowSink {
 
   void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
     const size_t first = rows_.spans.size();
+    size_t cursor = 0;
     for (size_t i = 0; i < count; ++i) {
       const CoverageSpan& span = spans[i];
       if (!IsFoldedCoverage(span.value)) continue;
@@ -170,9 +171,9 @@ class OpenSpanRecorder final : public CoverageRowSink {
         rows_.spans.push_back(CoverageSpan{x0, x1, span.value});
       };
       if (IsWholeCoverage(span.value)) {
-        open_.Take(y, span.x0, span.x1, record);
+        open_.Take(y, span.x0, span.x1, cursor, record);
       } else {
-        open_.ForEachOpen(y, span.x0, span.x1, record);
+        open_.ForEachOpen(y, span.x0, span.x1, cursor, record);
       }
     }
     const size_t recorded = rows_.spans.size() - first;
