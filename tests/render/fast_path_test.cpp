@@ -46,11 +46,11 @@ class SceneMaker {
   Scene Make(bool beyond) {
     Scene s;
     // Now and then an image large enough that the roads which work band by band split its rows
-    // into two or three bands, with shapes across the band edges: AllShapeDraw's bands hold
-    // about 16K pixels, the quick road's about 256K.
+    // into several bands, with shapes across the band edges: AllShapeDraw's bands hold about
+    // 16K pixels (64K in painting order), the quick road's about 256K.
     const double size = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
     s.width = size < 0.06 ? Int(1500, 2100) : Int(1, 24);
-    s.height = size < 0.01 ? Int(130, 300) : Int(1, 24);
+    s.height = size < 0.01 ? Int(130, 300) : size < 0.03 ? Int(40, 100) : Int(1, 24);
     // Now and then ids far apart (0-5 and 32-37), which a road that files the owners it has
     // met by the low bits of their ids must still tell apart.
     const bool farIds = Chance(0.1);
