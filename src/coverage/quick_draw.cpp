@@ -660,11 +660,12 @@ void ClaimFrontToBack(const std::vector<Polygon>& outlines, const std::vector<in
   for (size_t b = 0; b < bands.bandCount(); ++b) {
     const int32_t bottom = bands.BottomOf(b);
     band.StartBand(bands.TopOf(b), bottom);
-    for (const uint32_t* i = bands.ShapesEnd(b); i-- != bands.ShapesBegin(b);) {
-      const RowSpan rows = band.RowsToMeasure(boxes[*i], bottom);
+    for (const uint32_t* i = bands.ShapesEnd(b); i != bands.ShapesBegin(b);) {
+      const uint32_t shape = *--i;
+      const RowSpan rows = band.RowsToMeasure(boxes[shape], bottom);
       if (rows.firstRow >= rows.endRow) continue;
-      MeasureClaims(outlines[*i], width, height, rows.firstRow, rows.endRow, scratch);
-      band.Claim(scratch.claimed, ids[*i]);
+      MeasureClaims(outlines[shape], width, height, rows.firstRow, rows.endRow, scratch);
+      band.Claim(scratch.claimed, ids[shape]);
     }
     band.FinishBand(bottom, owners);
   }

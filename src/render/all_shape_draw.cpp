@@ -230,13 +230,14 @@ void FoldShapesFrontToBack(const std::vector<BoundedFront>& fronts,
     open.Reset(top, bottom - top, width);
     recorded.Clear();
     shapes.clear();
-    for (const uint32_t* i = bands.ShapesEnd(b); i-- != bands.ShapesBegin(b);) {
-      const PixelBox& box = boxes[*i];
+    for (const uint32_t* i = bands.ShapesEnd(b); i != bands.ShapesBegin(b);) {
+      const uint32_t shape = *--i;
+      const PixelBox& box = boxes[shape];
       const RowSpan openRows =
           open.OpenRowsIn(std::max(box.y0, top), std::min(box.y1, bottom), box.x0, box.x1);
       if (openRows.firstRow >= openRows.endRow) continue;
       const ShapeKernelInput input =
-          PrepareShapeKernel(image, height, outlines[*i], openRows.firstRow, openRows.endRow,
+          PrepareShapeKernel(image, height, outlines[shape], openRows.firstRow, openRows.endRow,
                              scratch.clipped, scratch.clipScratch);
       if (input.firstRow >= input.endRow) continue;
       // The image window starts at cell (0, 0): the kernel's cells are the image's.
@@ -245,7 +246,9 @@ void FoldShapesFrontToBack(const std::vector<BoundedFront>& fronts,
       OpenSpanRecorder record(open, recorded);
       MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
                           record);
-      if (recorded.rows.size() > firstRow) shapes.push_back({*i, firstRow, recorded.rows.size()});
+      if (recorded.rows.size() > firstRow) {
+        shapes.push_back(RecordedShape{shape, firstRow, recorded.rows.size()});
+      }
     }
     for (auto shape = shapes.rbegin(); shape != shapes.rend(); ++shape) {
       for (size_t r = shape->firstRow; r < shape->endRow; ++r) {
