@@ -6,35 +6,35 @@
 
 namespace pintovel {
 
-ShapeBands::ShapeBands(const std::vector<Polygon>& outlines, size_t count, int32_t height,
+ShapeBands::ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSpan rows,
                        int32_t bandRows)
-    : height_(height), bandRows_(bandRows) {
+    : firstRow_(rows.firstRow), endRow_(rows.endRow), bandRows_(bandRows) {
+  const int32_t height = endRow_ - firstRow_;
   const size_t bands = height > 0 ? static_cast<size_t>((height - 1) / bandRows) + 1 : 0;
-  std::vector<RowSpan> rows(count);
+  // The bands of shape i are firstBands[i] .. lastBands[i], none when the first is larger.
+  std::vector<size_t> firstBands(count, 1), lastBands(count, 0);
   starts_.assign(bands + 1, 0);
   // Count each band's shapes, turn the counts into starts, then place the shapes in order.
   for (size_t i = 0; i < count; ++i) {
-    rows[i] = RowsOfOutline(outlines[i], height);
-    if (rows[i].firstRow >= rows[i].endRow) continue;
-    for (size_t b = static_cast<size_t>(rows[i].firstRow / bandRows);
-         b <= static_cast<size_t>((rows[i].endRow - 1) / bandRows); ++b) {
-      ++starts_[b + 1];
-    }
+    const RowSpan reached = RowsOfOutline(outlines[i], endRow_);
+    const int32_t first = std::max(reached.firstRow, firstRow_);
+    if (first >= reached.endRow) continue;
+    firstBands[i] = static_cast<size_t>((first - firstRow_) / bandRows);
+    lastBands[i] = static_cast<size_t>((reached.endRow - 1 - firstRow_) / bandRows);
+    for (size_t b = firstBands[i]; b <= lastBands[i]; ++b) ++starts_[b + 1];
   }
   for (size_t b = 0; b < bands; ++b) starts_[b + 1] += starts_[b];
   shapes_.resize(starts_[bands]);
   std::vector<size_t> next(starts_.begin(), starts_.end() - 1);
   for (size_t i = 0; i < count; ++i) {
-    if (rows[i].firstRow >= rows[i].endRow) continue;
-    for (size_t b = static_cast<size_t>(rows[i].firstRow / bandRows);
-         b <= static_cast<size_t>((rows[i].endRow - 1) / bandRows); ++b) {
+    for (size_t b = firstBands[i]; b <= lastBands[i]; ++b) {
       shapes_[next[b]++] = static_cast<uint32_t>(i);
     }
   }
 }
 
 int32_t ShapeBands::BottomOf(size_t band) const {
-  return std::min(height_, TopOf(band) + bandRows_);
+  return std::min(endRow_, TopOf(band) + bandRows_);
 }
 
 int32_t FoldBandRows(int32_t width, int32_t height, size_t shapes) {

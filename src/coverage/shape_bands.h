@@ -18,13 +18,16 @@ class ShapeBands {
  public:
   // Bands of `bandRows` rows (the last may be shorter) over `height` rows, for the first
   // `count` outlines. An outline goes to every band its vertices' rows reach.
-  ShapeBands(const std::vector<Polygon>& outlines, size_t count, int32_t height, int32_t bandRows);
+  ShapeBands(const std::vector<Polygon>& outlines, size_t count, int32_t height, int32_t bandRows)
+      : ShapeBands(outlines, count, RowSpan{0, height}, bandRows) {}
+  // The same over rows.firstRow .. rows.endRow - 1 of an image at least rows.endRow tall.
+  ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSpan rows, int32_t bandRows);
 
   size_t bandCount() const {
     return starts_.size() - 1;
   }
   int32_t TopOf(size_t band) const {
-    return static_cast<int32_t>(band) * bandRows_;
+    return firstRow_ + static_cast<int32_t>(band) * bandRows_;
   }
   int32_t BottomOf(size_t band) const;
   // The indices of the shapes that reach `band`, increasing.
@@ -36,7 +39,8 @@ class ShapeBands {
   }
 
  private:
-  int32_t height_;
+  int32_t firstRow_;
+  int32_t endRow_;
   int32_t bandRows_;
   std::vector<size_t> starts_;  // band b's shapes are shapes_[starts_[b] .. starts_[b + 1])
   std::vector<uint32_t> shapes_;

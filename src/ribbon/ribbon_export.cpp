@@ -6,6 +6,7 @@
 #include <string>
 
 #include "clip/polygon_split.h"
+#include "coverage/front_to_back_fold.h"
 #include "coverage/stacking_fold.h"
 #include "coverage/weight_rows.h"
 #include "curves/flatten.h"
@@ -138,7 +139,12 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
       [&](size_t i) { return int32_t{shapes[i].id}; },
       [&](size_t i) { return !outlines.polygons[i].empty(); });
   std::vector<BoundedFront> fronts(shapes.size());
-  for (size_t i = 0; i < shapes.size(); ++i) fronts[i] = BoundFront(shapes[i].front);
+  std::vector<int32_t> ids(shapes.size());
+  for (size_t i = 0; i < shapes.size(); ++i) {
+    fronts[i] = BoundFront(shapes[i].front);
+    ids[i] = shapes[i].id;
+  }
+  const bool frontToBack = !checkEachShape && InPaintingOrder(fronts, outlines.polygons, ids);
   const int32_t rowsPerBand = RowsPerBand(width, height);
   const size_t bandPixels = static_cast<size_t>(rowsPerBand) * static_cast<size_t>(width);
   const CellRange image{0, 0, width, height};
@@ -156,7 +162,8 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
   for (int32_t top = 0; top < height;) {
     const int32_t bottom = std::min(height, top + rowsPerBand);
     band.Reset(width, top, bottom - top);
-    for (size_t i = 0; i < shapes.size(); ++i) {
+    if (frontToBack) FoldFrontToBack(fronts, outlines.polygons, ids, height, band);
+    for (size_t i = 0; i < shapes.size() && !frontToBack; ++i) {
       if (!ShapeReachesRows(outlines.polygons[i], outlines.bounds[i], top, bottom)) continue;
       if (!checkEachShape) {
         FoldingSink fold(band, fronts[i], shapes[i].id);

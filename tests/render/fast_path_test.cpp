@@ -252,19 +252,28 @@ class MaskCollector : public RibbonCanvas, public RibbonAllocator, public Ribbon
   std::vector<uint8_t> buffer_;
 };
 
-TEST(FastPathReference, RibbonBandsMatchOneStraightforwardPass) {
-  // 1000 x 2500 pixels: bands of 1000, 1000 and 500 rows, with shapes across the band edges.
+// 1000 x 2500 pixels: bands of 1000, 1000 and 500 rows, with shapes across the band edges. In
+// painting order the shapes are listed from the back to the front (ids rising, each mask marking
+// the higher ids), and every fourth is a wide rectangle that covers whole pixels of the others.
+void CheckRibbonAgainstOneStraightforwardPass(bool painting) {
   const int32_t width = 1000, height = 2500;
   std::mt19937 random(404);
   std::vector<RibbonShape> shapes;
   for (int i = 0; i < 16; ++i) {
     std::uniform_real_distribution<double> x(-50.0, width + 50.0), y(-50.0, height + 50.0);
     std::vector<Point> corners;
-    for (int k = 0; k < 3 + i % 4; ++k) corners.push_back(Point{x(random), y(random)});
+    if (painting && i % 4 == 3) {
+      const double top = y(random), bottom = top + 700.5;
+      corners = {{-10.0, top}, {width + 10.0, top + 0.5}, {width + 10.0, bottom}, {-10.0, bottom}};
+    } else {
+      for (int k = 0; k < 3 + i % 4; ++k) corners.push_back(Point{x(random), y(random)});
+    }
     RibbonShape shape{};
-    shape.id = static_cast<int16_t>(i % 5);
+    shape.id = static_cast<int16_t>(painting ? i * 5 / 16 : i % 5);
     shape.front = testing::MaskWith(5, {});
-    for (int32_t k = 0; k < 5; ++k) shape.front[static_cast<size_t>(k)] = (k + i) % 3 == 0;
+    for (int32_t k = 0; k < 5; ++k) {
+      shape.front[static_cast<size_t>(k)] = painting ? k > shape.id : (k + i) % 3 == 0;
+    }
     shape.outline = testing::StraightPath(corners);
     shapes.push_back(shape);
   }
@@ -304,6 +313,11 @@ TEST(FastPathReference, RibbonBandsMatchOneStraightforwardPass) {
       ASSERT_EQ(mask[p], expected) << "id " << id << " pixel " << p % width << ", " << p / width;
     }
   }
+}
+
+TEST(FastPathReference, RibbonBandsMatchOneStraightforwardPass) {
+  CheckRibbonAgainstOneStraightforwardPass(false);
+  CheckRibbonAgainstOneStraightforwardPass(true);
 }
 
 }  // namespace
