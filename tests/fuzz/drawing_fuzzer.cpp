@@ -299,6 +299,16 @@ Shapes MakeBusyShapes(FuzzInput& in, int32_t width, int32_t height) {
     s.ids.push_back(id);
     s.outlines.push_back(SmallShape(in, width, height));
   }
+  // Now and then painting order (ids rising along the list, each mask marking the higher ids),
+  // which the roads take from the front of the stack to the back.
+  if (ordered && in.Bool()) {
+    std::sort(s.ids.begin(), s.ids.end());
+    for (size_t i = 0; i < n; ++i) {
+      for (size_t k = 0; k < s.fronts[i].size(); ++k) {
+        s.fronts[i][k] = static_cast<int32_t>(k) > s.ids[i];
+      }
+    }
+  }
   s.colours = MakeColours(in, static_cast<size_t>(ids), 2);
   Classify(s, ids);
   Tally::Note(s.valid ? "busy scene, valid" : "busy scene, a short mask or table");

@@ -470,6 +470,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       finite = finite && std::isfinite(shape.outline[i].x) && std::isfinite(shape.outline[i].y);
     }
   }
+  // Now and then painting order (ids rising along the list, each mask marking the higher ids),
+  // which the export folds from the front of the stack to the back.
+  if (hostile == 0 && in.Chance(30)) {
+    std::sort(shapes.begin(), shapes.end(),
+              [](const RibbonShape& a, const RibbonShape& b) { return a.id < b.id; });
+    for (RibbonShape& shape : shapes) {
+      for (size_t k = 0; k < shape.front.size(); ++k) shape.front[k] = int32_t(k) > shape.id;
+    }
+  }
   for (const RibbonShape& shape : shapes) {
     for (const RibbonShape& other : shapes) {
       idsFit = idsFit && shape.id >= 0 && static_cast<size_t>(shape.id) < other.front.size();
