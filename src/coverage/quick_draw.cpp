@@ -324,8 +324,8 @@ class ImageOwners {
 };
 
 // The owners of the image, claimed band by band in list order: the rows of the band being
-// claimed as one vector of runs per row (reused from band to band), handed to the image's
-// owner map once the band is done.
+// claimed as one vector of runs per row (reused from band to band), set in the image's owners
+// once the band is done.
 class OwnerRows {
  public:
   OwnerRows(int32_t width, int32_t height, int32_t bandRows)
