@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "coverage/run_rows.h"
 #include "coverage/shape_coverage.h"
 
 namespace pintovel {
@@ -79,14 +80,7 @@ class OpenRows {
     size_t count = 0;
     if (open[first].x0 < x0) kept[count++] = PixelStretch{open[first].x0, x0};
     if (open[end - 1].x1 > x1) kept[count++] = PixelStretch{x1, open[end - 1].x1};
-    const auto at = [&open](size_t i) { return open.begin() + static_cast<std::ptrdiff_t>(i); };
-    if (count > end - first) {
-      open.insert(at(end), kept + (end - first), kept + count);
-      std::copy(kept, kept + (end - first), at(first));
-    } else {
-      open.erase(at(first + count), at(end));
-      std::copy(kept, kept + count, at(first));
-    }
+    ReplaceRuns(open, first, end, kept, count);
   }
 
  private:

@@ -11,6 +11,17 @@ namespace pintovel {
 
 namespace {
 
+// The whole pixels first .. end - 1 that [low, high] reaches on an axis of `size` pixels,
+// clamped to 0 .. size - 1.
+struct PixelRange {
+  int32_t first;
+  int32_t end;
+};
+PixelRange PixelsReached(double low, double high, int32_t size) {
+  return PixelRange{static_cast<int32_t>(std::floor(std::clamp(low, 0.0, double(size)))),
+                    static_cast<int32_t>(std::ceil(std::clamp(high, 0.0, double(size))))};
+}
+
 // Appends every reported row to a ShapeRows, moved by a whole-cell offset.
 class RowCollector final : public CoverageRowSink {
  public:
@@ -56,19 +67,16 @@ void MeasureShapeRows(const Bounds& window, int32_t rowsUsed, const Polygon& out
 RowSpan RowsOfOutline(const Polygon& outline, int32_t height) {
   if (outline.empty()) return RowSpan{0, 0};
   const Bounds box = BoundingBox(outline);
-  const double top = std::floor(std::clamp(box.minY, 0.0, double(height)));
-  const double bottom = std::ceil(std::clamp(box.maxY, 0.0, double(height)));
-  return RowSpan{static_cast<int32_t>(top), static_cast<int32_t>(bottom)};
+  const PixelRange rows = PixelsReached(box.minY, box.maxY, height);
+  return RowSpan{rows.first, rows.end};
 }
 
 PixelBox BoxOfOutline(const Polygon& outline, int32_t width, int32_t height) {
   if (outline.empty()) return PixelBox{0, 0, 0, 0};
   const Bounds box = BoundingBox(outline);
-  const auto clamped = [](double v, int32_t size) { return std::clamp(v, 0.0, double(size)); };
-  return PixelBox{static_cast<int32_t>(std::floor(clamped(box.minX, width))),
-                  static_cast<int32_t>(std::ceil(clamped(box.maxX, width))),
-                  static_cast<int32_t>(std::floor(clamped(box.minY, height))),
-                  static_cast<int32_t>(std::ceil(clamped(box.maxY, height)))};
+  const PixelRange columns = PixelsReached(box.minX, box.maxX, width);
+  const PixelRange rows = PixelsReached(box.minY, box.maxY, height);
+  return PixelBox{columns.first, columns.end, rows.first, rows.end};
 }
 
 ShapeKernelInput PrepareShapeKernel(const Bounds& window, int32_t rowsUsed, const Polygon& outline,
