@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# Counts the guest instructions that one draw of a bench case executes, for every engine of the
+# glyph and shape scenes, and prints each engine's count per unit (per glyph for glyph scenes,
+# per call otherwise) with its ratio to its peer: AllShapeDraw / Cairo-AA,
+# AllShapeDraw_Quickly / Cairo-noAA, kernel / FreeType. It stands in for timing where the
+# machine runs no 32-bit programs: the 32-bit x86 build (build/bench-i686, -m32 -msse2
+# -mfpmath=sse, against the i386 FreeType and Cairo) runs under qemu-i386; with --x86-64 the
+# x86-64 build (build/bench) is counted the same way under qemu-x86_64, so that the two tables
+# and a native timing of x86-64 can be set side by side.
+#
+#   tools/count-i686.sh                   32-bit x86, glyphs every 50th glyph, the shape scenes
+#   tools/count-i686.sh --x86-64          the same cases, x86-64 build
+#   tools/count-i686.sh --glyph-stride=N  every N-th glyph (default 50: 124 of the 6,200)
+#   tools/count-i686.sh --filter=REGEX    only the cases (scene/engine) matching REGEX
+#   tools/count-i686.sh --budget=SECONDS  leave out a case whose run takes longer (default 600)
+#   tools/count-i686.sh --singlestep      one instruction per block (slow; checks the method)
+#
+# Needs qemu-user (qemu-i386 / qemu-x86_64 7.2, Debian's) and, for the 32-bit build, the
+# packages tools/run-bench.sh asks for. Runs one emulator at a time, under nice.
+#
+# How it counts. qemu -d nochain,in_asm,exec logs each translation block once when it is
+# translated (its guest instructions) and once more every time it is executed; nochain makes
+# every execution pass through the logging lookup. Each executed block adds the number of
+# instructions of its latest translation (keyed by the host code address and the block's pc,
+# flags and cflags, so a retranslation replaces the old count). A string instruction with a rep
+# prefix counts once per repetition, as in qemu -singlestep and valgrind. The bench runs each
+# case with --iterations=3 after its untimed warm-up draw; the count of a draw is the count
+# between two successive entries into the road's RunOnce (found by symbol in the log), so it
+# holds exactly one warm draw and the loop's increment, and none of the setup, the scene check
+# or Google Benchmark's bookkeeping. The two timed-draw counts of a case must agree (the table
+# shows the second; a mismatch is flagged with '!').
+#
+# What the count does not see: it is instructions, not time. Not the cost of each instruction
+# (a division, an x87 or SSE conversion, a stall on a dependency), not cache or TLB misses
+# (FreeType writes one byte a cell, the kernel eight), not branch mispredictions; the libraries
+# see qemu's CPU model ("max"), so the SIMD paths pixman, glibc's string functions and FreeType
+# choose under qemu may differ from those a real CPU gets; and the i386 libc differs from the
+# Windows C runtime the DLL will use (memset and memcpy of large buffers count per repetition of
+# rep stos/movs when glibc picks those). Compare ratios with the x86-64 table and its timing
+# before trusting a 32-bit ratio.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+arch=i686
+glyph_stride=50
+filter='.*'
+budget=600
+singlestep=false
+for argument in "$@"; do
+  case "$argument" in
+  --x86-64) arch=x86-64 ;;
+  --glyph-stride=*) glyph_stride="${argument#*=}" ;;
+  --filter=*) filter="${argument#*=}" ;;
+  --budget=*) budget="${argument#*=}" ;;
+  --singlestep) singlestep=true ;;
+  *)
+    sed -n '/^#   tools/p' "$0" >&2
+    exit 2
+    ;;
+  esac
+done
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+require() {
+  local missing=()
+  for package in "$@"; do installed "$package" || missing+=("$package"); done
+  if ((${#missing[@]})); then
+    echo "missing: apt-get install -y ${missing[*]}" >&2
+    return 1
+  fi
+}
+
+require qemu-user cmake ninja-build g++ pkg-config libbenchmark-dev || exit 1
+
+if [[ $arch == i686 ]]; then
+  require g++-multilib libbenchmark-dev:i386 libfreetype-dev:i386 libcairo2-dev:i386 || exit 1
+  build=build/bench-i686
+  qemu=qemu-i386
+  # The same configuration as tools/run-bench.sh's 32-bit build.
+  if [[ ! -f $build/build.ninja ]]; then
+    PKG_CONFIG_LIBDIR=/usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfig \
+      cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/linux-i686.cmake" \
+      -DCMAKE_CXX_FLAGS="-m32 -msse2 -mfpmath=sse" -DCMAKE_LIBRARY_ARCHITECTURE=i386-linux-gnu \
+      -DPINTOVEL_BUILD_BENCH=ON -DPINTOVEL_BUILD_TESTS=OFF -DPINTOVEL_BUILD_TOOLS=OFF \
+      -DPINTOVEL_WERROR=ON >/dev/null
+  fi
+else
+  build=build/bench
+  qemu=qemu-x86_64
+  if [[ ! -f $build/build.ninja ]]; then
+    cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPINTOVEL_BUILD_BENCH=ON \
+      -DPINTOVEL_BUILD_TESTS=OFF -DPINTOVEL_BUILD_TOOLS=OFF -DPINTOVEL_WERROR=ON >/dev/null
+  fi
+fi
+nice -n 19 cmake --build $build -j2 --target pintovel-bench >/dev/null
+bench=$build/bench/pintovel-bench
+
+# The markers: where each road's RunOnce and Digest begin, as offsets from _start (the log
+# gives run-time addresses; the binary is position independent).
+symbols=$(nm "$bench" | awk '$3 == "_start" || $3 ~ /Road7RunOnceEv$/ || $3 ~ /Road6DigestEv$/')
+
+# Reads a qemu log on stdin; prints "RunOnce N" or "Digest N" at each entry into those
+# functions, N being the instructions executed since the program started, and "total N
+# blocks M unknown U" at the end (U executed blocks whose translation was not seen: must be 0).
+count_log() {
+  awk -v symbols="$symbols" '
+    function hex(text,   value, i) {
+      value = 0
+      text = tolower(text)
+      sub(/^0x/, "", text)
+      for (i = 1; i <= length(text); i++) value = value * 16 + index("0123456789abcdef", substr(text, i, 1)) - 1
+      return value
+    }
+    # An instruction line has a field that is not a byte: long instructions continue their
+    # bytes on lines of their own, which start with an address too.
+    function isInstruction(   i) {
+      for (i = 2; i <= NF; i++) if ($i !~ /^[0-9a-f][0-9a-f]$/) return 1
+      return 0
+    }
+    BEGIN {
+      lines = split(symbols, list, "\n")
+      for (i = 1; i <= lines; i++) {
+        split(list[i], field, " ")
+        offset[field[3]] = hex(field[1])
+        if (field[3] ~ /RunOnce/) kind[field[3]] = "RunOnce"
+        if (field[3] ~ /Digest/) kind[field[3]] = "Digest"
+      }
+    }
+    /^IN:/ { inBlock = 1; instructions = 0; next }
+    inBlock && /^0x/ { if (isInstruction()) instructions++; next }
+    inBlock && /^$/ { inBlock = 0; pending = instructions; hasPending = 1; next }
+    /^Trace / {
+      key = $3 " " $4
+      if (hasPending) { size[key] = pending; hasPending = 0 }
+      if (!(key in size)) unknown++
+      if (NF == 5 && ($5 in offset)) {
+        split($4, bracket, "/")
+        pc = hex(bracket[2])
+        if ($5 == "_start" && !based) { base = pc - offset[$5]; based = 1 }
+        else if (based && ($5 in kind) && pc == base + offset[$5]) print kind[$5], total
+      }
+      total += size[key]
+      blocks++
+    }
+    END { printf "total %d blocks %d unknown %d\n", total, blocks, unknown }'
+}
+
+# Prints "COUNT UNITS [!]" for one case, or "- REASON" when it could not be counted.
+count_case() {
+  local name="$1" scratch
+  scratch=$(mktemp -d)
+  local flags=(-d nochain,in_asm,exec)
+  $singlestep && flags=(-singlestep "${flags[@]}")
+  set +e
+  # The log goes through its own descriptor, so that the program's output cannot interleave.
+  {
+    timeout "$budget" nice -n 19 "$qemu" "${flags[@]}" -D /dev/fd/3 "$bench" \
+      --glyph-stride="$glyph_stride" --iterations=3 --benchmark_filter="^${name}(/|\$)" \
+      --benchmark_format=json 3>&1 >"$scratch/out.json" 2>"$scratch/stderr"
+  } | count_log >"$scratch/marks"
+  local status=${PIPESTATUS[0]}
+  set -e
+  if ((status == 124)); then
+    echo "- took more than $budget s"
+  elif ((status != 0)); then
+    echo "- failed (status $status)"
+  else
+    local units
+    units=$(python3 -c 'import json,sys; b=json.load(open(sys.argv[1]))["benchmarks"][0]; print(int(b.get("units",0)) if "error_occurred" not in b else 0)' "$scratch/out.json")
+    # Entries: warm-up, then the three timed draws; a draw is the span between two entries.
+    awk -v units="$units" '
+      $1 == "RunOnce" { entry[++n] = $2 }
+      $1 == "total" && $7 != 0 { bad = "unknown blocks" }
+      END {
+        if (units == 0) { print "- road not available"; exit }
+        if (n != 4 || bad != "") { print "- unexpected log (" n " entries " bad ")"; exit }
+        first = entry[3] - entry[2]; second = entry[4] - entry[3]
+        printf "%d %d %s\n", second, units, first == second ? "" : "!"
+      }' "$scratch/marks"
+  fi
+  rm -rf "$scratch"
+}
+
+# Peers first, so that each road finds its peer's count when its row is printed.
+engines=(FreeType Cairo-AA Cairo-noAA kernel AllShapeDraw AllShapeDraw_Quickly)
+declare -A peer=([AllShapeDraw]=Cairo-AA [AllShapeDraw_Quickly]=Cairo-noAA [kernel]=FreeType)
+declare -A perUnit
+
+echo "# $arch under $qemu: instructions per unit of one warm draw (glyphs: every $glyph_stride-th glyph;"
+echo "# per glyph; other scenes: per call). Ratio: engine / peer in the same table."
+printf '%-12s %-22s %16s %8s %s\n' case engine instructions/unit ratio note
+for scene in glyphs16 glyphs64 glyphs256 triangles1k quad4096 shapes10k; do
+  for engine in "${engines[@]}"; do
+    name="$scene/$engine"
+    [[ $name =~ $filter ]] || continue
+    start=$SECONDS
+    read -r count units mark <<<"$(count_case "$name")"
+    if [[ $count == - ]]; then
+      printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" - - "left out: $units $mark"
+      continue
+    fi
+    perUnit[$name]=$(awk -v c="$count" -v u="$units" 'BEGIN { printf "%.0f", c / u }')
+    ratio=-
+    if [[ -n ${peer[$engine]:-} && -n ${perUnit[$scene/${peer[$engine]}]:-} ]]; then
+      ratio=$(awk -v a="${perUnit[$name]}" -v b="${perUnit[$scene/${peer[$engine]}]}" \
+        'BEGIN { printf "%.2fx", a / b }')
+    fi
+    printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" "${perUnit[$name]}" "$ratio" \
+      "${units} units, $((SECONDS - start)) s${mark:+, the two draws differ}"
+  done
+done
