@@ -172,40 +172,48 @@ while True:
 '
 }
 
-# Prints "COUNT UNITS DIFFERENCE" for one case (the second timed draw's count, and how many
-# more it executed than the first), or "- REASON" when it could not be counted.
-count_case() {
-  local name="$1" scratch
+# Counts the engines of one scene whose names match the alternation $2 in one emulated run (the
+# scene is built and checked once, not once a case), allowing $budget seconds a case. Prints
+# "ENGINE COUNT UNITS DIFFERENCE" for each case whose draws all completed (COUNT: the second
+# timed draw; DIFFERENCE: how many more instructions it executed than the first), then
+# "status S" with the emulator's exit status (124: out of time).
+count_scene() {
+  local scene="$1" pattern="^$1/($2)(/|\$)" scratch cases
   scratch=$(mktemp -d)
+  # The cases in the order the run takes them (Google Benchmark's registration order).
+  mapfile -t cases < <("$qemu" "$bench" --benchmark_list_tests=true \
+    --benchmark_filter="$pattern" | sed 's,^[^/]*/,,')
   local flags=(-d nochain,in_asm,exec)
   $singlestep && flags=(-singlestep "${flags[@]}")
   set +e
   # The log goes through its own descriptor, so that the program's output cannot interleave.
   {
-    timeout "$budget" nice -n 19 "$qemu" "${flags[@]}" -D /dev/fd/3 "$bench" \
-      --glyph-stride="$glyph_stride" --iterations=3 --benchmark_filter="^${name}(/|\$)" \
-      --benchmark_format=json 3>&1 >"$scratch/out.json" 2>"$scratch/stderr"
+    timeout $((budget * ${#cases[@]})) nice -n 19 "$qemu" "${flags[@]}" -D /dev/fd/3 "$bench" \
+      --glyph-stride="$glyph_stride" --iterations=3 --benchmark_filter="$pattern" \
+      3>&1 >"$scratch/stdout" 2>"$scratch/stderr"
   } | relay | count_log >"$scratch/marks"
   local status=${PIPESTATUS[0]}
   set -e
-  if ((status == 124)); then
-    echo "- took more than $budget s"
-  elif ((status != 0)); then
-    echo "- failed (status $status)"
-  else
-    local units
-    units=$(python3 -c 'import json,sys; b=json.load(open(sys.argv[1]))["benchmarks"][0]; print(int(b.get("units",0)) if "error_occurred" not in b else 0)' "$scratch/out.json")
-    # Entries: warm-up, then the three timed draws; a draw is the span between two entries.
-    awk -v units="$units" '
-      $1 == "RunOnce" { entry[++n] = $2 }
-      $1 == "total" && $6 != 0 { bad = "unknown blocks" }
-      END {
-        if (units == 0) { print "- road not available"; exit }
-        if (n != 4 || bad != "") { print "- unexpected log (" n " entries " bad ")"; exit }
-        first = entry[3] - entry[2]; second = entry[4] - entry[3]
-        printf "%d %d %d\n", second, units, second - first
-      }' "$scratch/marks"
+  # Glyph scenes count per glyph (the scene check names how many there are), others per call.
+  local units=1
+  if [[ $scene == glyphs* ]]; then
+    units=$(sed -n 's/.* of \([0-9]*\) units checked.*/\1/p' "$scratch/stderr")
   fi
+  # Each case enters RunOnce four times (the warm-up, then three timed draws) and Digest once
+  # after its loop; a draw is the span between two entries into RunOnce.
+  awk -v names="${cases[*]}" -v units="${units:-0}" '
+    BEGIN { split(names, name, " ") }
+    $1 == "RunOnce" { entry[++n] = $2 }
+    $1 == "Digest" {
+      ++done
+      if (n == 4 && units > 0) {
+        second = entry[4] - entry[3]
+        printf "%s %d %d %d\n", name[done], second, units, second - (entry[3] - entry[2])
+      }
+      n = 0
+    }
+    $1 == "total" && $6 != 0 { exit }' "$scratch/marks"
+  echo "status $status"
   rm -rf "$scratch"
 }
 
@@ -214,27 +222,41 @@ engines=(FreeType Cairo-AA Cairo-noAA kernel AllShapeDraw AllShapeDraw_Quickly)
 declare -A peer=([AllShapeDraw]=Cairo-AA [AllShapeDraw_Quickly]=Cairo-noAA [kernel]=FreeType)
 declare -A perUnit
 
-echo "# $arch under $qemu: instructions per unit of one warm draw (glyphs: every $glyph_stride-th glyph;"
-echo "# per glyph; other scenes: per call). Ratio: engine / peer in the same table."
+echo "# $arch under $qemu$($singlestep && echo ' -singlestep'): instructions of one warm draw,"
+echo "# per glyph for glyph scenes (every $glyph_stride-th glyph), per call otherwise; ratio is"
+echo "# engine / peer. The ribbon scenes have no peer and are not counted."
 printf '%-12s %-22s %16s %8s %s\n' case engine instructions/unit ratio note
 for scene in glyphs16 glyphs64 glyphs256 triangles1k quad4096 shapes10k; do
+  selected=()
   for engine in "${engines[@]}"; do
-    name="$scene/$engine"
-    [[ $name =~ $filter ]] || continue
-    start=$SECONDS
-    read -r count units difference <<<"$(count_case "$name")"
-    if [[ $count == - ]]; then
-      printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" - - "left out: $units $difference"
+    [[ $scene/$engine =~ $filter ]] && selected+=("$engine")
+  done
+  ((${#selected[@]})) || continue
+  start=$SECONDS
+  declare -A result=()
+  status=0
+  while read -r engine rest; do
+    if [[ $engine == status ]]; then status=$rest; else result[$engine]=$rest; fi
+  done < <(count_scene "$scene" "$(IFS='|' && echo "${selected[*]}")")
+  for engine in "${selected[@]}"; do
+    if [[ -z ${result[$engine]:-} ]]; then
+      reason="the run failed (status $status)"
+      ((status == 124)) && reason="more than $budget s a case"
+      printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" - - "left out: $reason"
       continue
     fi
-    perUnit[$name]=$(awk -v c="$count" -v u="$units" 'BEGIN { printf "%.0f", c / u }')
+    read -r count units difference <<<"${result[$engine]}"
+    perUnit[$scene/$engine]=$(awk -v c="$count" -v u="$units" 'BEGIN { printf "%.0f", c / u }')
     ratio=-
     if [[ -n ${peer[$engine]:-} && -n ${perUnit[$scene/${peer[$engine]}]:-} ]]; then
-      ratio=$(awk -v a="${perUnit[$name]}" -v b="${perUnit[$scene/${peer[$engine]}]}" \
+      ratio=$(awk -v a="${perUnit[$scene/$engine]}" -v b="${perUnit[$scene/${peer[$engine]}]}" \
         'BEGIN { printf "%.2fx", a / b }')
     fi
-    printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" "${perUnit[$name]}" "$ratio" \
-      "${units} units, $((SECONDS - start)) s$(((difference)) &&
-        echo ", the first timed draw executed $((-difference)) more")"
+    note="$units units"
+    ((difference)) && note+=", the first timed draw executed $((-difference)) more"
+    printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" "${perUnit[$scene/$engine]}" "$ratio" \
+      "$note"
   done
+  echo "# $scene: $((SECONDS - start)) s for ${#selected[@]} cases in one run"
+  unset result
 done
