@@ -32,10 +32,11 @@
 # holds exactly one warm draw and the loop's increment, and none of the setup, the scene check
 # or Google Benchmark's bookkeeping. Checked against qemu -singlestep (one instruction a block,
 # counted by grep -c Trace) on glyphs16/kernel: the same 2,581,199 instructions a draw. The
-# table shows the second timed draw and notes how far the first differs. The peers and the
-# kernel repeat exactly, in any process; the two drawing roads allocate per call, and their
-# counts move by a few instructions a glyph with the allocator's state (what ran before in the
-# process): 34,333 against 34,337 a 16-px glyph.
+# table shows the second timed draw and notes how far the first differs. FreeType and the
+# kernel repeat exactly in any process; the drawing roads and Cairo allocate per call (Cairo a
+# context per glyph), and their counts move by a few hundredths of a percent with the
+# allocator's state, i.e. with what ran before in the process (a 16-px glyph by AllShapeDraw:
+# 34,333 or 34,337; a 64-px glyph by Cairo-AA: 219,268 or 219,329).
 #
 # What the count does not see: it is instructions, not time. Not the cost of each instruction
 # (a division, an x87 or SSE conversion, a stall on a dependency), not cache or TLB misses
