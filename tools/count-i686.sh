@@ -259,8 +259,10 @@ for scene in glyphs16 glyphs64 glyphs256 triangles1k quad4096 shapes10k; do
       ratio=$(awk -v a="${perUnit[$scene/$engine]}" -v b="${perUnit[$scene/${peer[$engine]}]}" \
         'BEGIN { printf "%.2fx", a / b }')
     fi
-    note="$units units"
-    ((difference)) && note+=", the first timed draw executed $((-difference)) more"
+    note="per call"
+    [[ $scene == glyphs* ]] && note="$units glyphs"
+    ((difference > 0)) && note+=", the first timed draw executed $difference fewer"
+    ((difference < 0)) && note+=", the first timed draw executed $((-difference)) more"
     printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" "${perUnit[$scene/$engine]}" "$ratio" \
       "$note"
   done
