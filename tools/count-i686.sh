@@ -185,8 +185,8 @@ while True:
 # timed draw; DIFFERENCE: how many more instructions it executed than the first), then
 # "status S" with the emulator's exit status (124: out of time).
 count_scene() {
-  local scene="$1" pattern="^$1/($2)(/|\$)" scratch cases
-  scratch=$(mktemp -d)
+  local scene="$1" pattern="^$1/($2)(/|\$)" scratch="$scratch_root/$1" cases
+  mkdir -p "$scratch"
   # The cases in the order the run takes them (Google Benchmark's registration order).
   mapfile -t cases < <("$qemu" "$bench" --benchmark_list_tests=true \
     --benchmark_filter="$pattern" | sed 's,^[^/]*/,,')
@@ -221,8 +221,11 @@ count_scene() {
     }
     $1 == "total" && $6 != 0 { exit }' "$scratch/marks"
   echo "status $status"
-  rm -rf "$scratch"
 }
+
+scratch_root=$(mktemp -d)
+trap 'rm -rf "$scratch_root"' EXIT
+trap 'exit 143' INT TERM
 
 # Peers first, so that each road finds its peer's count when its row is printed.
 engines=(FreeType Cairo-AA Cairo-noAA kernel AllShapeDraw AllShapeDraw_Quickly)
