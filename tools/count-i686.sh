@@ -32,11 +32,12 @@
 # holds exactly one warm draw and the loop's increment, and none of the setup, the scene check
 # or Google Benchmark's bookkeeping. Checked against qemu -singlestep (one instruction a block,
 # counted by grep -c Trace) on glyphs16/kernel: the same 2,581,199 instructions a draw. The
-# table shows the second timed draw and notes how far the first differs. FreeType and the
-# kernel repeat exactly in any process; the drawing roads and Cairo allocate per call (Cairo a
-# context per glyph), and their counts move by a few hundredths of a percent with the
-# allocator's state, i.e. with what ran before in the process (a 16-px glyph by AllShapeDraw:
-# 34,333 or 34,337; a 64-px glyph by Cairo-AA: 219,268 or 219,329).
+# table shows the second timed draw and notes how far the first differs. FreeType repeated
+# exactly in every run; the other engines allocate or align their buffers per call (Cairo a
+# context per glyph), and their counts moved by up to about 0.1% between runs with the
+# allocator's state and the addresses it hands out (a 16-px glyph by AllShapeDraw: 34,333 or
+# 34,337; a 64-px glyph by Cairo-AA: 219,268 or 219,329; triangles1k by Cairo-AA under
+# callgrind: 12,765,267 or 12,780,267). Read differences below a percent as noise.
 #
 # With --x86-64, callgrind counts the instructions inside each call of RunOnce (dumped after
 # every call); that leaves out the call and the loop's increment, a few instructions a draw.
