@@ -12,9 +12,8 @@
 #   tools/count-i686.sh --x86-64          the same cases, x86-64 build, under callgrind
 #   tools/count-i686.sh --glyph-stride=N  every N-th glyph (default 50: 125 of the 6,200)
 #   tools/count-i686.sh --filter=REGEX    only the cases (scene/engine) matching REGEX
-#   tools/count-i686.sh --budget=SECONDS  seconds a case may take (default 600); a scene's run
-#                                         stops after SECONDS times its cases, and the cases
-#                                         not done by then are left out, saying so
+#   tools/count-i686.sh --budget=SECONDS  seconds one scene's run may take (default 900); the
+#                                         cases not done by then are left out, saying so
 #   tools/count-i686.sh --singlestep      qemu: one instruction a block (slow; checks the method)
 #
 # Needs qemu-user (qemu-i386 7.2, Debian's) and the packages tools/run-bench.sh asks for the
@@ -59,7 +58,7 @@ cd "$(dirname "$0")/.."
 arch=i686
 glyph_stride=50
 filter='.*'
-budget=600
+budget=900
 singlestep=false
 for argument in "$@"; do
   case "$argument" in
@@ -187,8 +186,8 @@ while True:
 '
 }
 
-# Counts the engines of one scene whose names match the alternation $2 in one emulated run (the
-# scene is built and checked once, not once a case), allowing $budget seconds a case. Prints
+# Counts the engines of one scene whose names match the alternation $2 in one run (the scene
+# is built and checked once, not once a case), allowing it $budget seconds. Prints
 # "ENGINE COUNT UNITS DIFFERENCE" for each case whose draws all completed (COUNT: the second
 # timed draw; DIFFERENCE: how many more instructions it executed than the first), then
 # "status S" with the emulator's exit status (124: out of time).
@@ -201,7 +200,7 @@ count_scene() {
   local status
   set +e
   if [[ -z $qemu ]]; then
-    (cd "$scratch" && timeout $((budget * ${#cases[@]})) nice -n 19 valgrind --tool=callgrind \
+    (cd "$scratch" && timeout "$budget" nice -n 19 valgrind --tool=callgrind \
       --collect-atstart=no --toggle-collect='*::RunOnce()' --dump-after='*::RunOnce()' \
       "$OLDPWD/$bench" --glyph-stride="$glyph_stride" --iterations=3 \
       --benchmark_filter="$pattern" >stdout 2>stderr)
@@ -217,7 +216,7 @@ count_scene() {
     $singlestep && flags=(-singlestep "${flags[@]}")
     # The log goes through its own descriptor, so that the program's output cannot interleave.
     {
-      timeout $((budget * ${#cases[@]})) nice -n 19 "$qemu" "${flags[@]}" -D /dev/fd/3 \
+      timeout "$budget" nice -n 19 "$qemu" "${flags[@]}" -D /dev/fd/3 \
         "$bench" --glyph-stride="$glyph_stride" --iterations=3 --benchmark_filter="$pattern" \
         3>&1 >"$scratch/stdout" 2>"$scratch/stderr"
     } | relay | count_log >"$scratch/marks"
@@ -274,7 +273,7 @@ for scene in glyphs16 glyphs64 glyphs256 triangles1k quad4096 shapes10k; do
   for engine in "${selected[@]}"; do
     if [[ -z ${result[$engine]:-} ]]; then
       reason="the run failed (status $status)"
-      ((status == 124)) && reason="more than $budget s a case"
+      ((status == 124)) && reason="the scene's run passed $budget s first"
       printf '%-12s %-22s %16s %8s %s\n' "$scene" "$engine" - - "left out: $reason"
       continue
     fi
