@@ -3,7 +3,10 @@
 // that was (1 for the other scenes), so per-glyph time is the iteration time divided by it.
 //
 // Own flags (before Google Benchmark's): --glyph-stride=N keeps every N-th glyph, and
-// --no-warm-up skips the untimed first draw of each case (both for smoke runs).
+// --no-warm-up skips the untimed first draw of each case (both for smoke runs), and
+// --iterations=N times exactly N draws per repetition instead of as many as the minimum time
+// asks for (for counting instructions under an emulator, tools/count-i686.sh, where the number
+// of draws must not depend on how fast the emulator runs).
 // Scenes are built and checked (scene_check.h) the first time a case needs them, outside the
 // timed loop; a scene that fails its check stops the run.
 #include <benchmark/benchmark.h>
@@ -28,6 +31,7 @@ namespace {
 
 int glyphStride = 1;
 bool warmUp = true;
+int fixedIterations = 0;  // 0: Google Benchmark chooses from the minimum time
 
 // The scene of the running case and the road prepared on it; a case of another scene or road
 // replaces them, so at most one scene is held at a time.
@@ -120,9 +124,10 @@ void RegisterAll(double freshPageMicroseconds) {
                                                                : SceneKind::kShapes;
     for (Road road : AllRoads()) {
       if (!RoadIsBuilt(road) || !RoadAppliesTo(road, kind)) continue;
-      benchmark::RegisterBenchmark((sceneName + "/" + RoadName(road)).c_str(), DrawScene, sceneName,
-                                   road)
-          ->Unit(benchmark::kMillisecond);
+      benchmark::internal::Benchmark* registered = benchmark::RegisterBenchmark(
+          (sceneName + "/" + RoadName(road)).c_str(), DrawScene, sceneName, road);
+      registered->Unit(benchmark::kMillisecond);
+      if (fixedIterations > 0) registered->Iterations(fixedIterations);
     }
   }
 }
@@ -145,6 +150,8 @@ int main(int argc, char** argv) {
       pintovel::bench::glyphStride = std::atoi(argv[i] + 15);
     } else if (std::strcmp(argv[i], "--no-warm-up") == 0) {
       pintovel::bench::warmUp = false;
+    } else if (std::strncmp(argv[i], "--iterations=", 13) == 0) {
+      pintovel::bench::fixedIterations = std::atoi(argv[i] + 13);
     } else {
       argv[kept++] = argv[i];
     }
