@@ -73,12 +73,13 @@ void FoldFrontToBack(const std::vector<BoundedFront>& fronts, const std::vector<
   const int32_t width = rows.width();
   const RowSpan held{rows.firstRow(), rows.firstRow() + rows.rowCount()};
   const Bounds image{0.0, double(width), 0.0, double(imageHeight)};
-  const ShapeBands bands(outlines, fronts.size(), held,
-                         FrontToBackBandRows(width, held.endRow - held.firstRow));
   std::vector<PixelBox> boxes(fronts.size());
+  std::vector<RowSpan> reached(fronts.size());
   for (size_t i = 0; i < fronts.size(); ++i) {
     boxes[i] = BoxOfOutline(outlines[i], width, imageHeight);
+    reached[i] = RowSpan{boxes[i].y0, boxes[i].y1};
   }
+  const ShapeBands bands(reached, held, FrontToBackBandRows(width, held.endRow - held.firstRow));
   MeasureScratch scratch;
   OpenRows open;
   ShapeRows recorded;

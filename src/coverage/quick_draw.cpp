@@ -291,7 +291,7 @@ class ImageOwners {
   // Sets row y's runs (increasing x0, the first at 0; none for a row nobody owns).
   // Requires: rows set in increasing order, every row once.
   void SetRow(int32_t y, const OwnerRun* runs, size_t count) {
-    store_.insert(store_.end(), runs, runs + count);
+    if (count > 0) store_.insert(store_.end(), runs, runs + count);
     rowStarts_[static_cast<size_t>(y) + 1] = store_.size();
   }
 
@@ -652,9 +652,13 @@ bool ClaimInListOrder(const std::vector<FrontMask>& fronts,
 void ClaimFrontToBack(const std::vector<Polygon>& outlines, const std::vector<int32_t>& ids,
                       int32_t width, int32_t height, ImageOwners& owners) {
   const int32_t bandRows = QuickBandRows(width, height);
-  const ShapeBands bands(outlines, outlines.size(), height, bandRows);
   std::vector<PixelBox> boxes(outlines.size());
-  for (size_t i = 0; i < outlines.size(); ++i) boxes[i] = BoxOfOutline(outlines[i], width, height);
+  std::vector<RowSpan> reached(outlines.size());
+  for (size_t i = 0; i < outlines.size(); ++i) {
+    boxes[i] = BoxOfOutline(outlines[i], width, height);
+    reached[i] = RowSpan{boxes[i].y0, boxes[i].y1};
+  }
+  const ShapeBands bands(reached, RowSpan{0, height}, bandRows);
   FrontOwners band(width, height, bandRows);
   ClaimScratch scratch;
   for (size_t b = 0; b < bands.bandCount(); ++b) {

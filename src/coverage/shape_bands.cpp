@@ -6,9 +6,24 @@
 
 namespace pintovel {
 
+namespace {
+
+std::vector<RowSpan> RowsOfOutlines(const std::vector<Polygon>& outlines, size_t count,
+                                    int32_t height) {
+  std::vector<RowSpan> reached(count);
+  for (size_t i = 0; i < count; ++i) reached[i] = RowsOfOutline(outlines[i], height);
+  return reached;
+}
+
+}  // namespace
+
 ShapeBands::ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSpan rows,
                        int32_t bandRows)
+    : ShapeBands(RowsOfOutlines(outlines, count, rows.endRow), rows, bandRows) {}
+
+ShapeBands::ShapeBands(const std::vector<RowSpan>& reached, RowSpan rows, int32_t bandRows)
     : firstRow_(rows.firstRow), endRow_(rows.endRow), bandRows_(bandRows) {
+  const size_t count = reached.size();
   const int32_t height = endRow_ - firstRow_;
   const size_t bands = height > 0 ? static_cast<size_t>((height - 1) / bandRows) + 1 : 0;
   // The bands of shape i are firstBands[i] .. lastBands[i], none when the first is larger.
@@ -16,11 +31,11 @@ ShapeBands::ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSp
   starts_.assign(bands + 1, 0);
   // Count each band's shapes, turn the counts into starts, then place the shapes in order.
   for (size_t i = 0; i < count; ++i) {
-    const RowSpan reached = RowsOfOutline(outlines[i], endRow_);
-    const int32_t first = std::max(reached.firstRow, firstRow_);
-    if (first >= reached.endRow) continue;
+    const int32_t first = std::max(reached[i].firstRow, firstRow_);
+    const int32_t end = std::min(reached[i].endRow, endRow_);
+    if (first >= end) continue;
     firstBands[i] = static_cast<size_t>((first - firstRow_) / bandRows);
-    lastBands[i] = static_cast<size_t>((reached.endRow - 1 - firstRow_) / bandRows);
+    lastBands[i] = static_cast<size_t>((end - 1 - firstRow_) / bandRows);
     for (size_t b = firstBands[i]; b <= lastBands[i]; ++b) ++starts_[b + 1];
   }
   for (size_t b = 0; b < bands; ++b) starts_[b + 1] += starts_[b];

@@ -22,6 +22,9 @@ class ShapeBands {
       : ShapeBands(outlines, count, RowSpan{0, height}, bandRows) {}
   // The same over rows.firstRow .. rows.endRow - 1 of an image at least rows.endRow tall.
   ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSpan rows, int32_t bandRows);
+  // The same for shapes whose rows the caller knows: shape i reaches rows
+  // reached[i].firstRow .. reached[i].endRow - 1 (none when empty).
+  ShapeBands(const std::vector<RowSpan>& reached, RowSpan rows, int32_t bandRows);
 
   size_t bandCount() const {
     return starts_.size() - 1;
