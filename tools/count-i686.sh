@@ -79,18 +79,7 @@ for argument in "$@"; do
   esac
 done
 
-installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
-}
-
-require() {
-  local missing=()
-  for package in "$@"; do installed "$package" || missing+=("$package"); done
-  if ((${#missing[@]})); then
-    echo "missing: apt-get install -y ${missing[*]}" >&2
-    return 1
-  fi
-}
+source tools/bench-builds.sh
 
 require qemu-user cmake ninja-build g++ pkg-config libbenchmark-dev || exit 1
 
@@ -98,23 +87,12 @@ if [[ $arch == i686 ]]; then
   require g++-multilib libbenchmark-dev:i386 libfreetype-dev:i386 libcairo2-dev:i386 || exit 1
   build=build/bench-i686
   qemu=qemu-i386
-  # The same configuration as tools/run-bench.sh's 32-bit build.
-  if [[ ! -f $build/build.ninja ]]; then
-    PKG_CONFIG_LIBDIR=/usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfig \
-      cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/linux-i686.cmake" \
-      -DCMAKE_CXX_FLAGS="-m32 -msse2 -mfpmath=sse" -DCMAKE_LIBRARY_ARCHITECTURE=i386-linux-gnu \
-      -DPINTOVEL_BUILD_BENCH=ON -DPINTOVEL_BUILD_TESTS=OFF -DPINTOVEL_BUILD_TOOLS=OFF \
-      -DPINTOVEL_WERROR=ON >/dev/null
-  fi
+  [[ -f $build/build.ninja ]] || configure_bench_i686
 else
   require valgrind || exit 1
   build=build/bench
   qemu=''
-  if [[ ! -f $build/build.ninja ]]; then
-    cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPINTOVEL_BUILD_BENCH=ON \
-      -DPINTOVEL_BUILD_TESTS=OFF -DPINTOVEL_BUILD_TOOLS=OFF -DPINTOVEL_WERROR=ON >/dev/null
-  fi
+  [[ -f $build/build.ninja ]] || configure_bench_native
 fi
 nice -n 19 cmake --build $build -j2 --target pintovel-bench >/dev/null
 bench=$build/bench/pintovel-bench

@@ -20,19 +20,7 @@ smoke=false
 repetitions="${PINTOVEL_BENCH_REPETITIONS:-5}"
 min_time="${PINTOVEL_BENCH_MIN_TIME:-0.2}"
 
-installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
-}
-
-# Prints the apt-get line for the packages in "$@" that are missing; fails when any is.
-require() {
-  local missing=()
-  for package in "$@"; do installed "$package" || missing+=("$package"); done
-  if ((${#missing[@]})); then
-    echo "missing: apt-get install -y ${missing[*]}" >&2
-    return 1
-  fi
-}
+source tools/bench-builds.sh
 
 require cmake ninja-build g++ pkg-config libbenchmark-dev || exit 1
 require libfreetype-dev fonts-dejavu-core ||
@@ -40,19 +28,12 @@ require libfreetype-dev fonts-dejavu-core ||
 require libcairo2-dev || echo "(without Cairo the Cairo peers are left out)" >&2
 
 configure_native() {
-  cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPINTOVEL_BUILD_BENCH=ON \
-    -DPINTOVEL_BUILD_TESTS=OFF -DPINTOVEL_BUILD_TOOLS=OFF -DPINTOVEL_WERROR=ON >/dev/null
+  configure_bench_native
   cmake --build build/bench -j2 --target pintovel-bench pintovel-bench-memory >/dev/null
 }
 
-# The i386 packages install beside the amd64 ones (dpkg --add-architecture i386 first).
 configure_i686() {
-  PKG_CONFIG_LIBDIR=/usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfig \
-    cmake -S . -B build/bench-i686 -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/linux-i686.cmake" \
-    -DCMAKE_CXX_FLAGS="-m32 -msse2 -mfpmath=sse" -DCMAKE_LIBRARY_ARCHITECTURE=i386-linux-gnu \
-    -DPINTOVEL_BUILD_BENCH=ON -DPINTOVEL_BUILD_TESTS=OFF -DPINTOVEL_BUILD_TOOLS=OFF \
-    -DPINTOVEL_WERROR=ON >/dev/null
+  configure_bench_i686
   cmake --build build/bench-i686 -j2 --target pintovel-bench pintovel-bench-memory >/dev/null
 }
 
