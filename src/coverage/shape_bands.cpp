@@ -17,9 +17,9 @@ std::vector<RowSpan> RowsOfOutlines(const std::vector<Polygon>& outlines, size_t
 
 }  // namespace
 
-ShapeBands::ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSpan rows,
+ShapeBands::ShapeBands(const std::vector<Polygon>& outlines, size_t count, int32_t height,
                        int32_t bandRows)
-    : ShapeBands(RowsOfOutlines(outlines, count, rows.endRow), rows, bandRows) {}
+    : ShapeBands(RowsOfOutlines(outlines, count, height), RowSpan{0, height}, bandRows) {}
 
 ShapeBands::ShapeBands(const std::vector<RowSpan>& reached, RowSpan rows, int32_t bandRows)
     : firstRow_(rows.firstRow), endRow_(rows.endRow), bandRows_(bandRows) {

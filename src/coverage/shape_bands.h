@@ -18,12 +18,9 @@ class ShapeBands {
  public:
   // Bands of `bandRows` rows (the last may be shorter) over `height` rows, for the first
   // `count` outlines. An outline goes to every band its vertices' rows reach.
-  ShapeBands(const std::vector<Polygon>& outlines, size_t count, int32_t height, int32_t bandRows)
-      : ShapeBands(outlines, count, RowSpan{0, height}, bandRows) {}
-  // The same over rows.firstRow .. rows.endRow - 1 of an image at least rows.endRow tall.
-  ShapeBands(const std::vector<Polygon>& outlines, size_t count, RowSpan rows, int32_t bandRows);
-  // The same for shapes whose rows the caller knows: shape i reaches rows
-  // reached[i].firstRow .. reached[i].endRow - 1 (none when empty).
+  ShapeBands(const std::vector<Polygon>& outlines, size_t count, int32_t height, int32_t bandRows);
+  // The same over rows.firstRow .. rows.endRow - 1, for shapes whose rows the caller knows:
+  // shape i reaches rows reached[i].firstRow .. reached[i].endRow - 1 (none when empty).
   ShapeBands(const std::vector<RowSpan>& reached, RowSpan rows, int32_t bandRows);
 
   size_t bandCount() const {
