@@ -75,6 +75,29 @@ class MaskBuffer {
   uint8_t* bytes_;
 };
 
+// Folds every shape into the band's rows (of an image `height` rows tall) in list order; with
+// `checkEachShape`, false as soon as a shape covers a list holding an id its mask cannot answer
+// for.
+bool FoldInListOrder(const std::vector<RibbonShape>& shapes, const ShapeOutlines& outlines,
+                     const std::vector<BoundedFront>& fronts, bool checkEachShape, int32_t height,
+                     MeasureScratch& scratch, WeightRows& band) {
+  const int32_t top = band.firstRow();
+  const int32_t bottom = top + band.rowCount();
+  const CellRange image{0, 0, band.width(), height};
+  for (size_t i = 0; i < shapes.size(); ++i) {
+    if (!ShapeReachesRows(outlines.polygons[i], outlines.bounds[i], top, bottom)) continue;
+    if (!checkEachShape) {
+      FoldingSink fold(band, fronts[i], shapes[i].id);
+      MeasureCoverageRows(outlines.polygons[i], image, top, bottom, scratch.kernel, fold);
+      continue;
+    }
+    MeasureRowsOfOutline(outlines.polygons[i], image, top, bottom, scratch);
+    if (!band.ListsFitMask(scratch.rows, shapes[i].front)) return false;
+    band.Fold(scratch.rows, fronts[i], shapes[i].id);
+  }
+  return true;
+}
+
 // The mask of `id` over the rows held: 255 where a list has no entry for the id, else the
 // byte of its (only) entry's weight.
 void WriteMask(const WeightRows& rows, int32_t id, uint8_t* mask) {
@@ -147,7 +170,6 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
   const bool frontToBack = !checkEachShape && InPaintingOrder(fronts, outlines.polygons, ids);
   const int32_t rowsPerBand = RowsPerBand(width, height);
   const size_t bandPixels = static_cast<size_t>(rowsPerBand) * static_cast<size_t>(width);
-  const CellRange image{0, 0, width, height};
   WeightRows band;
   MeasureScratch scratch;
 
@@ -162,20 +184,11 @@ bool RunExportRibbon(const RibbonHost& host, const std::vector<RibbonShape>& sha
   for (int32_t top = 0; top < height;) {
     const int32_t bottom = std::min(height, top + rowsPerBand);
     band.Reset(width, top, bottom - top);
-    if (frontToBack) FoldFrontToBack(fronts, outlines.polygons, ids, height, band);
-    for (size_t i = 0; i < shapes.size() && !frontToBack; ++i) {
-      if (!ShapeReachesRows(outlines.polygons[i], outlines.bounds[i], top, bottom)) continue;
-      if (!checkEachShape) {
-        FoldingSink fold(band, fronts[i], shapes[i].id);
-        MeasureCoverageRows(outlines.polygons[i], image, top, bottom, scratch.kernel, fold);
-        continue;
-      }
-      MeasureRowsOfOutline(outlines.polygons[i], image, top, bottom, scratch);
-      if (!band.ListsFitMask(scratch.rows, shapes[i].front)) {
-        mask.Free();
-        return RejectInput();
-      }
-      band.Fold(scratch.rows, fronts[i], shapes[i].id);
+    if (frontToBack) {
+      FoldFrontToBack(fronts, outlines.polygons, ids, height, band);
+    } else if (!FoldInListOrder(shapes, outlines, fronts, checkEachShape, height, scratch, band)) {
+      mask.Free();
+      return RejectInput();
     }
 
     const RibbonRect rect{0, top, width, bottom};
