@@ -266,6 +266,8 @@ inline bool MakeEdge(const Point& a, const Point& b, const CoverageVertex& va,
   } else {
     edge.slope = width / height;
     edge.slopeLow = 0.0;
+    // Never read without compensation; set because GCC at -O3 cannot see that and warns.
+    edge.slopeHead = edge.slopeTail = 0.0;
     edge.start = edge.topX - edge.topY * edge.slope;
     edge.startLow = 0.0;
   }
@@ -501,13 +503,17 @@ int32_t LowestBit(TouchedWord bits) {
 
 // Collects a row's spans, extending the last one when the next starts where it ends with the
 // same value (a touched cell often reads exactly like the run beside it, e.g. along a vertical
-// edge on a grid line). The branches stay: writing every span and advancing the count by 0 or
-// 1 measured slower, as did computing a row's values in a first pass and its spans in a second.
+// edge on a grid line); cells of value 0 are left out. The branches stay: writing every span and
+// advancing the count by 0 or 1 measured slower, as did computing a row's values in a first pass
+// and its spans in a second.
 class SpanWriter {
  public:
   explicit SpanWriter(CoverageSpan* spans) : spans_(spans) {}
 
   void Add(int32_t x0, int32_t x1, double value) {
+    if (value == 0.0) {
+      return;
+    }
     if (x0 == lastEnd_ && value == lastValue_) {
       spans_[count_ - 1].x1 = x1;
     } else {
@@ -529,12 +535,42 @@ class SpanWriter {
   double lastValue_ = 0.0;
 };
 
-// Turns one accumulated row into spans (absolute columns: relative column + left) and clears
-// its cells and bits. The extra column (emitEnd) is cleared, never emitted: its cover only
-// closes the run of untouched cells before it. Returns the number of spans written to `spans`
-// (room for 2 * emitEnd + 1 is enough).
-size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
-                CoverageSpan* spans) {
+// Collects a row's runs of cells whose values reach the threshold, joining touching ones. The
+// comparison is the one a reader of SpanWriter's spans would make on the same values.
+class RunWriter {
+ public:
+  RunWriter(CellRun* runs, double threshold) : runs_(runs), threshold_(threshold) {}
+
+  void Add(int32_t x0, int32_t x1, double value) {
+    if (!(value >= threshold_)) {
+      return;
+    }
+    if (x0 == lastEnd_) {
+      runs_[count_ - 1].x1 = x1;
+    } else {
+      runs_[count_++] = CellRun{x0, x1};
+    }
+    lastEnd_ = x1;
+  }
+
+  size_t count() const {
+    return count_;
+  }
+
+ private:
+  CellRun* runs_;
+  double threshold_;
+  size_t count_ = 0;
+  int32_t lastEnd_ = std::numeric_limits<int32_t>::min();  // no run ends there
+};
+
+// Turns one accumulated row into values, given to out.Add(x0, x1, value) left to right for the
+// stretches of untouched cells between touched ones and for each touched cell (absolute columns:
+// relative column + left), and clears its cells and bits. The extra column (emitEnd) is cleared,
+// never given: its cover only closes the stretch of untouched cells before it.
+template <class Writer>
+void SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32_t left,
+              Writer& out) {
   TouchedWord& extraWord = row.touched[WordOf(emitEnd)];
   const TouchedWord extraBit = BitOf(emitEnd);
   const bool extraTouched = (extraWord & extraBit) != 0;
@@ -542,7 +578,6 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
   // The running sum of cover as a double-double.
   double runHi = 0.0;
   double runLo = 0.0;
-  SpanWriter out(spans);
   int32_t next = 0;  // the first column after the last touched one
   for (int32_t w = 0; w < words; ++w) {
     TouchedWord bits = row.touched[w];
@@ -554,43 +589,82 @@ size_t SweepRow(const AccumulatorRow& row, int32_t words, int32_t emitEnd, int32
       const int32_t column = w * kWordBits + LowestBit(bits);
       bits &= bits - 1;
       if (column > next) {
-        const double between = -(runHi + runLo);
-        if (between != 0.0) {
-          out.Add(left + next, left + column, between);
-        }
+        out.Add(left + next, left + column, -(runHi + runLo));
       }
       const CoverageCell cell = row.cells[column];
       row.cells[column] = CoverageCell{0.0, 0.0};
       const DoubleDouble run = TwoSum(runHi, cell.cover);
       runHi = run.hi;
       runLo += run.lo;
-      const double value = cell.area - (runHi + runLo);
-      if (value != 0.0) {
-        out.Add(left + column, left + column + 1, value);
-      }
+      out.Add(left + column, left + column + 1, cell.area - (runHi + runLo));
       next = column + 1;
     } while (bits != 0);
   }
   if (extraTouched) {
     row.cells[emitEnd] = CoverageCell{0.0, 0.0};
-    const double between = -(runHi + runLo);
-    if (emitEnd > next && between != 0.0) {
-      out.Add(left + next, left + emitEnd, between);
+    if (emitEnd > next) {
+      out.Add(left + next, left + emitEnd, -(runHi + runLo));
     }
   }
-  return out.count();
 }
 
-// Sweeps rows bandTop .. bandEnd - 1 of the band and reports those with spans.
-void SweepBand(const Band& band, int32_t bandTop, int32_t bandEnd, int32_t emitEnd, int32_t left,
-               CoverageSpan* spans, CoverageRowSink& sink) {
-  for (int32_t r = bandTop; r < bandEnd; ++r) {
-    const size_t count = SweepRow(band.Row(r - bandTop), band.words, emitEnd, left, spans);
-    if (count > 0) {
-      sink.Row(r, spans, count);
+// Where the swept rows of a band go.
+class BandOutput {
+ public:
+  // Sweeps rows bandTop .. bandEnd - 1 of the band (accumulator columns from `left`, emitted up
+  // to emitEnd - 1) and reports those with anything to report.
+  virtual void SweepBand(const Band& band, int32_t bandTop, int32_t bandEnd, int32_t emitEnd,
+                         int32_t left) = 0;
+
+ protected:
+  ~BandOutput() = default;
+};
+
+// Every row's spans of equal value to a CoverageRowSink.
+class SpanOutput final : public BandOutput {
+ public:
+  // `spans` has room for one row's spans: 2 * emitEnd + 1 is enough.
+  SpanOutput(CoverageSpan* spans, CoverageRowSink& sink) : spans_(spans), sink_(sink) {}
+
+  void SweepBand(const Band& band, int32_t bandTop, int32_t bandEnd, int32_t emitEnd,
+                 int32_t left) override {
+    for (int32_t r = bandTop; r < bandEnd; ++r) {
+      SpanWriter out(spans_);
+      SweepRow(band.Row(r - bandTop), band.words, emitEnd, left, out);
+      if (out.count() > 0) {
+        sink_.Row(r, spans_, out.count());
+      }
     }
   }
-}
+
+ private:
+  CoverageSpan* spans_;
+  CoverageRowSink& sink_;
+};
+
+// Every row's runs of cells reaching a threshold to a ReachingRowSink.
+class ReachingOutput final : public BandOutput {
+ public:
+  // `runs` has room for one row's runs: emitEnd / 2 + 1 is enough, since runs never touch.
+  ReachingOutput(CellRun* runs, double threshold, ReachingRowSink& sink)
+      : runs_(runs), threshold_(threshold), sink_(sink) {}
+
+  void SweepBand(const Band& band, int32_t bandTop, int32_t bandEnd, int32_t emitEnd,
+                 int32_t left) override {
+    for (int32_t r = bandTop; r < bandEnd; ++r) {
+      RunWriter out(runs_, threshold_);
+      SweepRow(band.Row(r - bandTop), band.words, emitEnd, left, out);
+      if (out.count() > 0) {
+        sink_.Row(r, runs_, out.count());
+      }
+    }
+  }
+
+ private:
+  CellRun* runs_;
+  double threshold_;
+  ReachingRowSink& sink_;
+};
 
 // ---- Checks -----------------------------------------------------------------------------------
 
@@ -700,8 +774,7 @@ struct Measurement {
   int32_t emitEnd;
   int32_t bandRows;
   Band band;
-  CoverageSpan* spans;  // room for one row's spans
-  CoverageRowSink& sink;
+  BandOutput& output;
 };
 
 // The polygon's edge from vertex i to the next, or false when it is horizontal or has no height
@@ -736,7 +809,7 @@ void MeasureInOneBand(const Measurement& m) {
       AddEdgeToBand<kFirstTouch>(edge, m.rowBegin, m.rowEnd, m.band);
     }
   }
-  SweepBand(m.band, m.rowBegin, m.rowEnd, m.emitEnd, m.leftColumn, m.spans, m.sink);
+  m.output.SweepBand(m.band, m.rowBegin, m.rowEnd, m.emitEnd, m.leftColumn);
 }
 
 // Band after band, each with the edges that reach it, in polygon order: those carried over
@@ -772,84 +845,124 @@ void MeasureInBands(const Measurement& m, std::vector<CoverageEdge>& edges,
         active.push_back(e);
       }
     }
-    SweepBand(m.band, bandTop, bandEnd, m.emitEnd, m.leftColumn, m.spans, m.sink);
+    m.output.SweepBand(m.band, bandTop, bandEnd, m.emitEnd, m.leftColumn);
+  }
+}
+
+// Grows an uninitialised buffer to at least `count` elements.
+template <typename T>
+void GrowBuffer(std::unique_ptr<T[]>& buffer, size_t& capacity, size_t count) {
+  if (capacity < count) {
+    buffer.reset();
+    buffer.reset(new T[count]);
+    capacity = count;
   }
 }
 
 }  // namespace
 
+// The kernel's way into its working memory (a friend of CoverageScratch): one measurement, the
+// same for every kind of output.
+class KernelCall {
+ public:
+  static void Spans(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                    int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink) {
+    Measure(polygon, cells, firstRow, endRow, scratch, [&](int32_t emitEnd) {
+      GrowBuffer(scratch.spans, scratch.spanCapacity, 2 * static_cast<size_t>(emitEnd) + 1);
+      return SpanOutput(scratch.spans.get(), sink);
+    });
+  }
+
+  static void Reaching(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                       int32_t endRow, double threshold, CoverageScratch& scratch,
+                       ReachingRowSink& sink) {
+    // Cells left of the first touched one, and right of the last, are never given a value: they
+    // hold 0, which must not reach.
+    assert(threshold > 0.0 && "a threshold that cells of coverage 0 reach");
+    Measure(polygon, cells, firstRow, endRow, scratch, [&](int32_t emitEnd) {
+      GrowBuffer(scratch.runs, scratch.runCapacity, static_cast<size_t>(emitEnd) / 2 + 1);
+      return ReachingOutput(scratch.runs.get(), threshold, sink);
+    });
+  }
+
+ private:
+  // makeOutput(emitEnd) grows the output's buffer for rows of emitEnd columns and returns the
+  // output; it is called before anything is reported.
+  template <class MakeOutput>
+  static void Measure(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                      int32_t endRow, CoverageScratch& scratch, MakeOutput makeOutput) {
+    Box box{};
+    const bool validInput = CheckInput(polygon, cells, firstRow, endRow, box);
+    assert(validInput && "row kernel called outside its preconditions");
+    if (!validInput) {
+      return;
+    }
+    // The box lies within the cells, whose lines all fit int32 (checked).
+    const int32_t rowBegin = std::max(firstRow, FloorToInt(box.minY));
+    const int32_t rowEnd = std::min(endRow, CeilToInt(box.maxY));
+    const int32_t left = FloorToInt(box.minX);
+    // Emitted columns are left .. left + emitEnd - 1; the accumulator has one more.
+    const int32_t emitEnd = CeilToInt(box.maxX) - left;
+    if (rowBegin >= rowEnd || emitEnd <= 0) {
+      return;  // no rows asked for, or every vertex on one vertical line: nothing enclosed
+    }
+    const int32_t width = emitEnd + 1;
+    const int32_t words = (width + kWordBits - 1) / kWordBits;
+    const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
+
+    const size_t cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(width);
+    if (scratch.cellCapacity < cellCount) {
+      // Not initialised: this call starts each cell when it first touches it, so that measuring
+      // one shape with new memory (a drawing call with one shape) does not clear a box of cells.
+      scratch.cells.reset();
+      scratch.cells.reset(new CoverageCell[cellCount]);
+      scratch.cellCapacity = cellCount;
+      scratch.cellsZero = false;
+    } else if (!scratch.cellsZero || scratch.dirty) {
+      // Memory that measures again is cleared once, and then adds to cells without testing bits.
+      std::fill(scratch.cells.get(), scratch.cells.get() + scratch.cellCapacity,
+                CoverageCell{0.0, 0.0});
+      scratch.cellsZero = true;
+    }
+    const bool firstTouch = !scratch.cellsZero;
+    auto output = makeOutput(emitEnd);
+    GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
+    if (scratch.dirty) {
+      std::fill(scratch.touched.begin(), scratch.touched.end(), TouchedWord{0});
+    }
+    scratch.vertices.resize(polygon.size());
+    for (size_t i = 0; i < polygon.size(); ++i) {
+      scratch.vertices[i] = VertexOf(polygon[i], left);
+    }
+
+    const Measurement m{polygon,  scratch.vertices,
+                        rowBegin, rowEnd,
+                        left,     emitEnd,
+                        bandRows, Band{scratch.cells.get(), scratch.touched.data(), width, words},
+                        output};
+    scratch.dirty = true;  // until every band has been swept
+    if (rowEnd - rowBegin <= bandRows) {
+      firstTouch ? MeasureInOneBand<true>(m) : MeasureInOneBand<false>(m);
+    } else if (firstTouch) {
+      MeasureInBands<true>(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
+                           scratch.current);
+    } else {
+      MeasureInBands<false>(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
+                            scratch.current);
+    }
+    scratch.dirty = false;
+  }
+};
+
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                          int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink) {
-  Box box{};
-  const bool validInput = CheckInput(polygon, cells, firstRow, endRow, box);
-  assert(validInput && "row kernel called outside its preconditions");
-  if (!validInput) {
-    return;
-  }
-  // The box lies within the cells, whose lines all fit int32 (checked).
-  const int32_t rowBegin = std::max(firstRow, FloorToInt(box.minY));
-  const int32_t rowEnd = std::min(endRow, CeilToInt(box.maxY));
-  const int32_t left = FloorToInt(box.minX);
-  // Emitted columns are left .. left + emitEnd - 1; the accumulator has one more.
-  const int32_t emitEnd = CeilToInt(box.maxX) - left;
-  if (rowBegin >= rowEnd || emitEnd <= 0) {
-    return;  // no rows asked for, or every vertex on one vertical line: nothing enclosed
-  }
-  const int32_t width = emitEnd + 1;
-  const int32_t words = (width + kWordBits - 1) / kWordBits;
-  const int32_t bandRows = std::max(1, std::min(kBandCells / width, rowEnd - rowBegin));
+  KernelCall::Spans(polygon, cells, firstRow, endRow, scratch, sink);
+}
 
-  const size_t cellCount = static_cast<size_t>(bandRows) * static_cast<size_t>(width);
-  if (scratch.cellCapacity < cellCount) {
-    // Not initialised: this call starts each cell when it first touches it, so that measuring
-    // one shape with new memory (a drawing call with one shape) does not clear a box of cells.
-    scratch.cells.reset();
-    scratch.cells.reset(new CoverageCell[cellCount]);
-    scratch.cellCapacity = cellCount;
-    scratch.cellsZero = false;
-  } else if (!scratch.cellsZero || scratch.dirty) {
-    // Memory that measures again is cleared once, and then adds to cells without testing bits.
-    std::fill(scratch.cells.get(), scratch.cells.get() + scratch.cellCapacity,
-              CoverageCell{0.0, 0.0});
-    scratch.cellsZero = true;
-  }
-  const bool firstTouch = !scratch.cellsZero;
-  const size_t spanCount = 2 * static_cast<size_t>(emitEnd) + 1;
-  if (scratch.spanCapacity < spanCount) {
-    scratch.spans.reset();
-    scratch.spans.reset(new CoverageSpan[spanCount]);
-    scratch.spanCapacity = spanCount;
-  }
-  GrowZeroed(scratch.touched, static_cast<size_t>(bandRows) * static_cast<size_t>(words));
-  if (scratch.dirty) {
-    std::fill(scratch.touched.begin(), scratch.touched.end(), TouchedWord{0});
-  }
-  scratch.vertices.resize(polygon.size());
-  for (size_t i = 0; i < polygon.size(); ++i) {
-    scratch.vertices[i] = VertexOf(polygon[i], left);
-  }
-
-  const Measurement m{polygon,
-                      scratch.vertices,
-                      rowBegin,
-                      rowEnd,
-                      left,
-                      emitEnd,
-                      bandRows,
-                      Band{scratch.cells.get(), scratch.touched.data(), width, words},
-                      scratch.spans.get(),
-                      sink};
-  scratch.dirty = true;  // until every band has been swept
-  if (rowEnd - rowBegin <= bandRows) {
-    firstTouch ? MeasureInOneBand<true>(m) : MeasureInOneBand<false>(m);
-  } else if (firstTouch) {
-    MeasureInBands<true>(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
-                         scratch.current);
-  } else {
-    MeasureInBands<false>(m, scratch.edges, scratch.bandStarts, scratch.byBand, scratch.active,
-                          scratch.current);
-  }
-  scratch.dirty = false;
+void MeasureRowsReaching(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                         int32_t endRow, double threshold, CoverageScratch& scratch,
+                         ReachingRowSink& sink) {
+  KernelCall::Reaching(polygon, cells, firstRow, endRow, threshold, scratch, sink);
 }
 
 CellRange WindowCells(const Bounds& window) {

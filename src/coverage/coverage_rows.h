@@ -38,6 +38,23 @@ class CoverageRowSink {
   ~CoverageRowSink() = default;
 };
 
+// Cells x0 .. x1 - 1 of one row.
+struct CellRun {
+  int32_t x0;
+  int32_t x1;
+};
+
+// Receives, in increasing row order, the cells of each row whose coverage reaches a threshold.
+class ReachingRowSink {
+ public:
+  // `runs` sorted by x0, each non-empty, never touching (touching runs are reported as one).
+  // The runs are valid only during the call.
+  virtual void Row(int32_t y, const CellRun* runs, size_t count) = 0;
+
+ protected:
+  ~ReachingRowSink() = default;
+};
+
 // The kernel's internal records (coverage_rows.cpp).
 struct CoverageEdge;
 struct CoverageVertex;
@@ -62,8 +79,7 @@ class CoverageScratch {
   CoverageScratch& operator=(const CoverageScratch&) = delete;
 
  private:
-  friend void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
-                                  int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
+  friend class KernelCall;
   std::vector<CoverageVertex> vertices;
   std::vector<CoverageEdge> edges;
   std::vector<uint32_t> bandStarts;       // per band, where its edges begin in byBand
@@ -75,6 +91,8 @@ class CoverageScratch {
   std::vector<TouchedWord> touched;
   std::unique_ptr<CoverageSpan[]> spans;  // not initialised: written before read
   size_t spanCapacity = 0;
+  std::unique_ptr<CellRun[]> runs;  // not initialised: written before read
+  size_t runCapacity = 0;
   bool cellsZero = true;
   bool dirty = false;
 };
@@ -91,6 +109,13 @@ class CoverageScratch {
 // failure ever leaving that output half written.
 void MeasureCoverageRows(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                          int32_t endRow, CoverageScratch& scratch, CoverageRowSink& sink);
+
+// The same measurement, reporting of each row only the cells whose coverage is at least
+// `threshold` (> 0), as runs: a cell is reported exactly when MeasureCoverageRows gives it a
+// value >= threshold (the values are computed alike), without the spans of every value.
+void MeasureRowsReaching(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
+                         int32_t endRow, double threshold, CoverageScratch& scratch,
+                         ReachingRowSink& sink);
 
 // The cells of a window: columns floor(minX) .. ceil(maxX) - 1, rows floor(minY) ..
 // ceil(maxY) - 1. The caller ensures the floors and ceilings fit in int32.

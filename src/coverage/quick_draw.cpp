@@ -20,10 +20,7 @@ namespace {
 constexpr int32_t kNoOwner = -1;
 
 // Pixels x0 .. x1 - 1 of a row, every one covered at least kOwnershipCoverage by the shape.
-struct ClaimedRun {
-  int32_t x0;
-  int32_t x1;
-};
+using ClaimedRun = CellRun;
 
 // Row y's claimed runs: runs[first .. first + count) of ClaimedRows::runs.
 struct ClaimedRow {
@@ -57,56 +54,24 @@ struct ClaimedRows {
   }
 };
 
-// Keeps, of every row the kernel reports, the pixels that reach ownership coverage, moved by
-// the kernel input's whole-cell shift into image cells.
-class ClaimCollector final : public CoverageRowSink {
+// Keeps the claimed runs of every row the kernel reports, moved by the kernel input's whole-cell
+// shift into image cells.
+class ClaimCollector final : public ReachingRowSink {
  public:
   ClaimCollector(ClaimedRows& out, int32_t shiftX, int32_t shiftY)
       : out_(out), shiftX_(shiftX), shiftY_(shiftY) {}
 
-  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+  void Row(int32_t y, const CellRun* runs, size_t count) override {
     ClaimedRun* out = out_.RoomFor(count);
-    const size_t claiming = GatherClaimingSpans(spans, count, out);
-    const size_t kept = JoinTouchingRuns(out, claiming);
-    if (kept == 0) return;
-    // Zero unless the window starts away from cell 0, which the image never does.
-    if (shiftX_ != 0) {
-      for (size_t i = 0; i < kept; ++i) {
-        out[i].x0 += shiftX_;
-        out[i].x1 += shiftX_;
-      }
-    }
-    out_.rows.push_back(
-        ClaimedRow{y + shiftY_, static_cast<uint32_t>(out_.runCount), static_cast<uint32_t>(kept)});
-    out_.runCount += kept;
+    // The shift is zero unless the window starts away from cell 0, which the image never does.
+    for (size_t i = 0; i < count; ++i)
+      out[i] = ClaimedRun{runs[i].x0 + shiftX_, runs[i].x1 + shiftX_};
+    out_.rows.push_back(ClaimedRow{y + shiftY_, static_cast<uint32_t>(out_.runCount),
+                                   static_cast<uint32_t>(count)});
+    out_.runCount += count;
   }
 
  private:
-  // Writes the spans that reach ownership coverage to out[0 ..) and returns how many, without
-  // a branch on their values: whether a span claims flips at every edge of the shape, where a
-  // branch would be mispredicted once or twice a row.
-  static size_t GatherClaimingSpans(const CoverageSpan* spans, size_t count, ClaimedRun* out) {
-    size_t claiming = 0;
-    for (size_t i = 0; i < count; ++i) {
-      out[claiming] = ClaimedRun{spans[i].x0, spans[i].x1};
-      claiming += spans[i].value >= kOwnershipCoverage ? 1 : 0;
-    }
-    return claiming;
-  }
-  // Joins the sorted, disjoint runs out[0 .. count) where one ends where the next starts, in
-  // place; returns how many are left.
-  static size_t JoinTouchingRuns(ClaimedRun* out, size_t count) {
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-      if (kept > 0 && out[i].x0 == out[kept - 1].x1) {
-        out[kept - 1].x1 = out[i].x1;
-      } else {
-        out[kept++] = out[i];
-      }
-    }
-    return kept;
-  }
-
   ClaimedRows& out_;
   int32_t shiftX_;
   int32_t shiftY_;
@@ -134,39 +99,26 @@ void MeasureClaims(const Polygon& outline, int32_t width, int32_t height, int32_
   scratch.claimed.rows.reserve(rows);
   scratch.claimed.RoomFor(2 * rows);
   ClaimCollector collect(scratch.claimed, input.shiftX, input.shiftY);
-  MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
-                      collect);
+  MeasureRowsReaching(*input.polygon, input.cells, input.firstRow, input.endRow, kOwnershipCoverage,
+                      scratch.kernel, collect);
 }
 
 // Fills the pixels a sole shape claims with its colour as the kernel reports its rows, moved by
-// the kernel input's whole-cell shift into image cells. Touching claiming spans are filled as
-// one run.
-class ClaimFiller final : public CoverageRowSink {
+// the kernel input's whole-cell shift into image cells.
+class ClaimFiller final : public ReachingRowSink {
  public:
   ClaimFiller(uint8_t* image, int32_t width, uint32_t colour, int32_t shiftX, int32_t shiftY)
       : image_(image), width_(width), colour_(colour), shiftX_(shiftX), shiftY_(shiftY) {}
 
-  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+  void Row(int32_t y, const CellRun* runs, size_t count) override {
     uint8_t* pixels = image_ + 4 * static_cast<size_t>(y + shiftY_) * static_cast<size_t>(width_);
-    int32_t runStart = 0, runEnd = 0;  // the claimed run not yet filled, empty at first
     for (size_t i = 0; i < count; ++i) {
-      if (!(spans[i].value >= kOwnershipCoverage)) continue;
-      if (spans[i].x0 != runEnd) {
-        Fill(pixels, runStart, runEnd);
-        runStart = spans[i].x0;
-      }
-      runEnd = spans[i].x1;
+      FillPixels(pixels + 4 * static_cast<size_t>(runs[i].x0 + shiftX_),
+                 static_cast<size_t>(runs[i].x1 - runs[i].x0), colour_);
     }
-    Fill(pixels, runStart, runEnd);
   }
 
  private:
-  void Fill(uint8_t* pixels, int32_t x0, int32_t x1) const {
-    if (x0 == x1) return;
-    FillPixels(pixels + 4 * static_cast<size_t>(x0 + shiftX_), static_cast<size_t>(x1 - x0),
-               colour_);
-  }
-
   uint8_t* image_;
   int32_t width_;
   uint32_t colour_;
@@ -619,8 +571,8 @@ bool DrawSoleShape(const Polygon& outline, int32_t id, const ColourTable& colour
       PrepareShapeKernel(window, height, outline, 0, height, scratch.clipped, scratch.clipScratch);
   if (input.firstRow >= input.endRow) return true;
   ClaimFiller fill(image, width, colours[static_cast<size_t>(id)], input.shiftX, input.shiftY);
-  MeasureCoverageRows(*input.polygon, input.cells, input.firstRow, input.endRow, scratch.kernel,
-                      fill);
+  MeasureRowsReaching(*input.polygon, input.cells, input.firstRow, input.endRow, kOwnershipCoverage,
+                      scratch.kernel, fill);
   return true;
 }
 

@@ -1,7 +1,8 @@
 // Tests of the row kernel: the shared example, oracle and property suites through its dense
 // helper, polygons large enough to be measured in several bands against the oracle, the form of
 // the spans, the promise that a row's values do not depend on which rows are measured, and
-// working memory that stays usable after a sink throws.
+// working memory that stays usable after a sink throws; and the runs of cells reaching a
+// threshold against the spans they are read from.
 #include "coverage/coverage_rows.h"
 
 #include <gtest/gtest.h>
@@ -163,6 +164,91 @@ TEST(CoverageRowsBandTest, RowRangesGiveTheWholeWindowsRowsBitForBit) {
     }
     if (HasFailure()) {
       return;
+    }
+  }
+}
+
+// A row's cells reaching a threshold, as runs.
+struct ReachingRow {
+  int32_t y;
+  std::vector<CellRun> runs;
+};
+
+class ReachingRecorder final : public ReachingRowSink {
+ public:
+  void Row(int32_t y, const CellRun* runs, size_t count) override {
+    rows.push_back(ReachingRow{y, std::vector<CellRun>(runs, runs + count)});
+  }
+  std::vector<ReachingRow> rows;
+};
+
+// The straightforward reading of the spans: every cell with a value >= threshold, touching
+// cells joined into one run, rows with no such cell left out.
+std::vector<ReachingRow> CellsReaching(const std::vector<RecordingSink::RecordedRow>& rows,
+                                       double threshold) {
+  std::vector<ReachingRow> out;
+  for (const auto& row : rows) {
+    std::vector<CellRun> runs;
+    for (const CoverageSpan& span : row.spans) {
+      if (!(span.value >= threshold)) continue;
+      if (!runs.empty() && runs.back().x1 == span.x0) {
+        runs.back().x1 = span.x1;
+      } else {
+        runs.push_back(CellRun{span.x0, span.x1});
+      }
+    }
+    if (!runs.empty()) out.push_back(ReachingRow{row.y, runs});
+  }
+  return out;
+}
+
+// The runs the kernel reports for a threshold against the spans it reports for the same rows,
+// read cell by cell, on seeded polygons (overlapping loops too, whose values pass 1) and their
+// row ranges, with working memory shared between the two kinds of call. Thresholds include the
+// value of a measured span, so that a value equal to the threshold is met.
+TEST(CoverageRowsReachingTest, RunsAreTheCellsWhoseSpansReachTheThreshold) {
+  Random random(71);
+  CoverageScratch shared;
+  Extent (*const extents[])(Random&) = {SmallExtent, MediumExtent, TallExtent, WideExtent,
+                                        LargeExtent};
+  for (int i = 0; i < 3000; ++i) {
+    const testing::Case c =
+        MakeCase(random, static_cast<Kind>(i % 4), Population{extents[i / 4 % 5], 0.3, 0.4, 0.3});
+    const CellRange cells = WindowCells(c.window);
+    const int32_t top = random.Chance(0.5)
+                            ? cells.originY
+                            : random.Int(cells.originY, cells.originY + cells.rows - 1);
+    const int32_t end = random.Chance(0.5) ? cells.originY + cells.rows
+                                           : random.Int(top, cells.originY + cells.rows);
+    RecordingSink spans(cells, top, end);
+    MeasureCoverageRows(c.polygon, cells, top, end, shared, spans);
+    double threshold = 0.5;
+    const std::vector<double> fixed = {0.5, 0.5, 1.0, 1.5, 0.25, 1e-300};
+    if (random.Chance(0.3) && !spans.rows.empty()) {
+      const auto& row =
+          spans.rows[static_cast<size_t>(random.Int(0, int32_t(spans.rows.size()) - 1))];
+      threshold =
+          row.spans[static_cast<size_t>(random.Int(0, int32_t(row.spans.size()) - 1))].value;
+      if (!(threshold > 0.0)) threshold = 0.5;
+    } else {
+      threshold = fixed[static_cast<size_t>(random.Int(0, int32_t(fixed.size()) - 1))];
+    }
+    ReachingRecorder reaching;
+    CoverageScratch fresh;
+    MeasureRowsReaching(c.polygon, cells, top, end, threshold, random.Chance(0.7) ? shared : fresh,
+                        reaching);
+    const std::vector<ReachingRow> expected = CellsReaching(spans.rows, threshold);
+    ASSERT_EQ(reaching.rows.size(), expected.size())
+        << "threshold " << threshold << " " << Describe(c.polygon, c.window);
+    for (size_t r = 0; r < expected.size(); ++r) {
+      ASSERT_EQ(reaching.rows[r].y, expected[r].y);
+      ASSERT_EQ(reaching.rows[r].runs.size(), expected[r].runs.size())
+          << "row " << expected[r].y << " threshold " << threshold << " "
+          << Describe(c.polygon, c.window);
+      for (size_t k = 0; k < expected[r].runs.size(); ++k) {
+        ASSERT_EQ(reaching.rows[r].runs[k].x0, expected[r].runs[k].x0) << "row " << expected[r].y;
+        ASSERT_EQ(reaching.rows[r].runs[k].x1, expected[r].runs[k].x1) << "row " << expected[r].y;
+      }
     }
   }
 }
