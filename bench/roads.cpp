@@ -183,13 +183,18 @@ class CheckBoxSink final : public CoverageRowSink {
 // instead of written into a dense box: the rasterizer's own cost, without an output buffer.
 class KernelSpansRoad final : public PreparedRoad {
  public:
+  // The unit list is allocated once: freeing the blocks of a growing list would move glibc's
+  // mmap threshold and change where the kernel's working memory lands, which the memory
+  // driver would count against this road.
   explicit KernelSpansRoad(const Scene& scene) {
+    const ShapeSet& s = scene.shapes;
+    units_.reserve(scene.glyphs.size() + s.polygons.size());
     for (const Glyph& g : scene.glyphs) {
       units_.push_back(Unit{&g.polygons.front(), CellRange{0, 0, g.width, g.height}});
     }
-    const ShapeSet& s = scene.shapes;
-    for (size_t i = 0; i < s.polygons.size(); ++i)
+    for (size_t i = 0; i < s.polygons.size(); ++i) {
       units_.push_back(Unit{&s.polygons[i], s.boxes[i]});
+    }
   }
   bool RunOnce() override {
     sink_.checksum = SpanChecksum{};
