@@ -5,7 +5,8 @@ usage: bench_table.py LABEL:RESULTS.json:MEMORY.txt [LABEL:...] [--note LABEL:TE
 
 Times are medians of the repetitions' CPU times (per glyph for glyph scenes, per call
 otherwise). Ratio = engine time / peer time in the same run: AllShapeDraw vs Cairo-AA,
-AllShapeDraw_Quickly vs Cairo-noAA, kernel vs FreeType (vs Cairo-AA when FreeType is absent).
+AllShapeDraw_Quickly vs Cairo-noAA, kernel vs FreeType (vs Cairo-AA when FreeType is absent),
+kernel-spans vs FreeType-spans (no fallback: only FreeType-spans does the same work).
 """
 import json
 import sys
@@ -14,8 +15,9 @@ PEER_OF = {
     "AllShapeDraw": ["Cairo-AA"],
     "AllShapeDraw_Quickly": ["Cairo-noAA"],
     "kernel": ["FreeType", "Cairo-AA"],
+    "kernel-spans": ["FreeType-spans"],
 }
-PEERS = {"FreeType", "Cairo-AA", "Cairo-noAA"}
+PEERS = {"FreeType", "FreeType-spans", "Cairo-AA", "Cairo-noAA"}
 TO_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 

@@ -40,4 +40,9 @@ const double* MeasureKernelCoverage(const Polygon& polygon, const CellRange& box
   return work.values.data();
 }
 
+void MeasureKernelSpans(const Polygon& polygon, const CellRange& box, CoverageScratch& scratch,
+                        CoverageRowSink& sink) {
+  MeasureCoverageRows(polygon, box, box.originY, box.originY + box.rows, scratch, sink);
+}
+
 }  // namespace pintovel::bench

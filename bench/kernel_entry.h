@@ -1,6 +1,7 @@
-// The coverage kernel alone, behind one entry point so that a new kernel replaces one function.
+// The coverage kernel alone, behind the only two calls of it in the bench, so that a new kernel
+// replaces them here.
 //
-// Contract of the entry: the signed coverage of every cell of `box` (clockwise on screen
+// Contract of the dense entry: the signed coverage of every cell of `box` (clockwise on screen
 // counts positive) as a dense row-major array of box.cols * box.rows doubles, row 0 first.
 // The polygon lies inside the closed rectangle of `box`. The array lives in `work` and stays
 // valid until the next call with the same work; `work` keeps its capacity between calls, so a
@@ -27,6 +28,11 @@ struct KernelWork {
 void ReserveKernelOutput(KernelWork& work, size_t cells);
 
 const double* MeasureKernelCoverage(const Polygon& polygon, const CellRange& box, KernelWork& work);
+
+// The same kernel call over the same rows of `box` with the caller's sink instead of the dense
+// box: every span of the polygon goes to `sink`, nothing is cleared or written here.
+void MeasureKernelSpans(const Polygon& polygon, const CellRange& box, CoverageScratch& scratch,
+                        CoverageRowSink& sink);
 
 }  // namespace pintovel::bench
 

@@ -10,6 +10,9 @@ bool FreeTypeIsBuilt() {
 std::unique_ptr<PreparedRoad> PrepareFreeType(const Scene&) {
   return nullptr;
 }
+std::unique_ptr<PreparedRoad> PrepareFreeTypeSpans(const Scene&) {
+  return nullptr;
+}
 #endif
 
 #if !defined(PINTOVEL_BENCH_HAVE_CAIRO)

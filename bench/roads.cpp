@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kernel_entry.h"
+#include "span_checksum.h"
 
 namespace pintovel::bench {
 
@@ -19,6 +20,8 @@ constexpr RoadNameEntry kRoadNames[] = {
     {Road::kQuickly, "AllShapeDraw_Quickly"},
     {Road::kKernel, "kernel"},
     {Road::kFreeType, "FreeType"},
+    {Road::kKernelSpans, "kernel-spans"},
+    {Road::kFreeTypeSpans, "FreeType-spans"},
     {Road::kCairoAa, "Cairo-AA"},
     {Road::kCairoNoAa, "Cairo-noAA"},
     {Road::kExportRibbon, "ExportRibbon"},
@@ -143,6 +146,87 @@ class KernelRoad final : public PreparedRoad {
   int32_t checkWidth_ = 0;
 };
 
+// The kernel-spans road's sink: each span is folded into the checksum and goes nowhere else.
+class ChecksumSink final : public CoverageRowSink {
+ public:
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    for (size_t i = 0; i < count; ++i) {
+      checksum.Add(y, spans[i].x0, spans[i].x1 - spans[i].x0, spans[i].value);
+    }
+  }
+  SpanChecksum checksum;
+};
+
+// The check path's sink: the spans written into a cleared dense box, cell (x, y) of the box at
+// values[(y - originY) * cols + (x - originX)], so that the spans the timed road folds can be
+// read pixel by pixel.
+class CheckBoxSink final : public CoverageRowSink {
+ public:
+  CheckBoxSink(const CellRange& box, std::vector<double>& values) : box_(box), values_(values) {
+    values_.assign(static_cast<size_t>(box.cols) * static_cast<size_t>(box.rows), 0.0);
+  }
+  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
+    const size_t row = static_cast<size_t>(y - box_.originY) * static_cast<size_t>(box_.cols);
+    for (size_t i = 0; i < count; ++i) {
+      std::fill(values_.begin() + static_cast<ptrdiff_t>(row + (spans[i].x0 - box_.originX)),
+                values_.begin() + static_cast<ptrdiff_t>(row + (spans[i].x1 - box_.originX)),
+                spans[i].value);
+    }
+  }
+
+ private:
+  CellRange box_;
+  std::vector<double>& values_;
+};
+
+// The kernel on the same polygons and boxes as KernelRoad, its spans folded into a checksum
+// instead of written into a dense box: the rasterizer's own cost, without an output buffer.
+class KernelSpansRoad final : public PreparedRoad {
+ public:
+  // The unit list is allocated once: freeing the blocks of a growing list would move glibc's
+  // mmap threshold and change where the kernel's working memory lands, which the memory
+  // driver would count against this road.
+  explicit KernelSpansRoad(const Scene& scene) {
+    const ShapeSet& s = scene.shapes;
+    units_.reserve(scene.glyphs.size() + s.polygons.size());
+    for (const Glyph& g : scene.glyphs) {
+      units_.push_back(Unit{&g.polygons.front(), CellRange{0, 0, g.width, g.height}});
+    }
+    for (size_t i = 0; i < s.polygons.size(); ++i) {
+      units_.push_back(Unit{&s.polygons[i], s.boxes[i]});
+    }
+  }
+  bool RunOnce() override {
+    sink_.checksum = SpanChecksum{};
+    for (const Unit& unit : units_) MeasureKernelSpans(*unit.polygon, unit.box, scratch_, sink_);
+    return true;
+  }
+  uint64_t Digest() const override {
+    return sink_.checksum.Digest();
+  }
+  bool DrawUnitForCheck(size_t index) override {
+    const Unit& unit = units_.at(index);
+    CheckBoxSink sink(unit.box, checked_);
+    MeasureKernelSpans(*unit.polygon, unit.box, scratch_, sink);
+    checkWidth_ = unit.box.cols;
+    return true;
+  }
+  double CheckCoverage(int32_t x, int32_t y) const override {
+    return checked_[static_cast<size_t>(y) * checkWidth_ + x];
+  }
+
+ private:
+  struct Unit {
+    const Polygon* polygon;
+    CellRange box;
+  };
+  std::vector<Unit> units_;
+  CoverageScratch scratch_;
+  ChecksumSink sink_;
+  std::vector<double> checked_;  // the check path's box only; the timed road writes none
+  int32_t checkWidth_ = 0;
+};
+
 // Host callbacks of a host that keeps nothing: the masks are read, not stored.
 class NullCanvas final : public RibbonCanvas {
  public:
@@ -229,6 +313,7 @@ bool ParseRoad(const std::string& name, Road& road) {
 bool RoadIsBuilt(Road road) {
   switch (road) {
     case Road::kFreeType:
+    case Road::kFreeTypeSpans:
       return FreeTypeIsBuilt();
     case Road::kCairoAa:
     case Road::kCairoNoAa:
@@ -254,6 +339,10 @@ std::unique_ptr<PreparedRoad> PrepareRoad(const Scene& scene, Road road) {
       return std::make_unique<KernelRoad>(scene);
     case Road::kFreeType:
       return PrepareFreeType(scene);
+    case Road::kKernelSpans:
+      return std::make_unique<KernelSpansRoad>(scene);
+    case Road::kFreeTypeSpans:
+      return PrepareFreeTypeSpans(scene);
     case Road::kCairoAa:
       return PrepareCairo(scene, true);
     case Road::kCairoNoAa:

@@ -19,6 +19,8 @@ enum class Road {
   kQuickly,
   kKernel,
   kFreeType,
+  kKernelSpans,
+  kFreeTypeSpans,
   kCairoAa,
   kCairoNoAa,
   kExportRibbon,
@@ -63,6 +65,7 @@ std::unique_ptr<PreparedRoad> PrepareRoad(const Scene& scene, Road road);
 bool FreeTypeIsBuilt();
 bool CairoIsBuilt();
 std::unique_ptr<PreparedRoad> PrepareFreeType(const Scene& scene);
+std::unique_ptr<PreparedRoad> PrepareFreeTypeSpans(const Scene& scene);
 std::unique_ptr<PreparedRoad> PrepareCairo(const Scene& scene, bool antialias);
 
 // Fills a buffer with a non-zero pattern so that its pages are really resident.

@@ -34,7 +34,11 @@ bool ToleranceOf(Road road, Tolerance& tolerance) {
     case Road::kAllShapeDraw:
       tolerance = Tolerance{0.6 / 204.0, 0.6 / 204.0};  // one rounding of the colour byte
       return true;
+    case Road::kKernelSpans:
+      tolerance = Tolerance{0.0, 0.0};  // the kernel's own spans: bit for bit
+      return true;
     case Road::kFreeType:
+    case Road::kFreeTypeSpans:
     case Road::kCairoAa:
       tolerance = Tolerance{0.2, 0.03};
       return true;

@@ -7,7 +7,7 @@
 #
 #   tools/run-bench.sh           the full table (about a quarter of an hour here)
 #   tools/run-bench.sh --smoke   the x86-64 bench only, every case once with tiny times, a
-#                                fraction of the glyphs, and one memory-driver run (for CI)
+#                                fraction of the glyphs, and a few memory-driver runs (CI)
 #
 # Environment: PINTOVEL_BENCH_REPETITIONS (default 5), PINTOVEL_BENCH_MIN_TIME (seconds,
 # default 0.2). Installs nothing: a missing package stops the run (or, for a peer, leaves its
@@ -42,6 +42,7 @@ if $smoke; then
   build/bench/bench/pintovel-bench --glyph-stride=50 --no-warm-up --benchmark_repetitions=1 \
     --benchmark_min_time=0.0001
   build/bench/bench/pintovel-bench-memory triangles1k kernel
+  build/bench/bench/pintovel-bench-memory triangles1k kernel-spans
   build/bench/bench/pintovel-bench-memory glyphs16 AllShapeDraw --glyph-stride=50 || true
   exit 0
 fi
