@@ -914,9 +914,7 @@ class KernelCall {
     if (scratch.cellCapacity < cellCount) {
       // Not initialised: this call starts each cell when it first touches it, so that measuring
       // one shape with new memory (a drawing call with one shape) does not clear a box of cells.
-      scratch.cells.reset();
-      scratch.cells.reset(new CoverageCell[cellCount]);
-      scratch.cellCapacity = cellCount;
+      GrowBuffer(scratch.cells, scratch.cellCapacity, cellCount);
       scratch.cellsZero = false;
     } else if (!scratch.cellsZero || scratch.dirty) {
       // Memory that measures again is cleared once, and then adds to cells without testing bits.

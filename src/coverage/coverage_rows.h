@@ -1,5 +1,5 @@
 // The row kernel: exact coverage of one closed polygon, measured row by row and handed out as
-// spans of cells with equal value.
+// spans of cells with equal value, or as runs of the cells whose value reaches a threshold.
 //
 // The coverage of a cell is the integral over the cell of the polygon's winding number; a loop
 // that runs clockwise on screen (x right, y down) counts +1, so values are signed and exceed 1
