@@ -71,6 +71,15 @@ class FreeTypeShapes : public PreparedRoad {
     return scene_.kind == SceneKind::kGlyphs ? scene_.freetype->library : context_->library;
   }
 
+  // Direct rendering of anti-aliased spans to `spans`, clipped to the box set per shape.
+  static FT_Raster_Params DirectParams(FT_SpanFunc spans, void* user) {
+    FT_Raster_Params params{};
+    params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
+    params.gray_spans = spans;
+    params.user = user;
+    return params;
+  }
+
   const Scene& scene_;
   std::unique_ptr<FreeTypeContext> context_;
   std::vector<FreeTypeShape> shapes_;
@@ -119,11 +128,8 @@ class FreeTypeRoad final : public FreeTypeShapes {
   }
 
   bool RunOnce() override {
-    FT_Library library =
-        scene_.kind == SceneKind::kGlyphs ? scene_.freetype->library : context_->library;
-    FT_Raster_Params params{};
-    params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
-    params.gray_spans = &WriteSpans;
+    FT_Library library = Library();
+    FT_Raster_Params params = DirectParams(&WriteSpans, nullptr);
     for (FreeTypeShape& shape : shapes_) {
       std::memset(buffer_.data(), 0, shape.bytes);
       params.user = &shape.target;
@@ -135,16 +141,11 @@ class FreeTypeRoad final : public FreeTypeShapes {
 
   bool DrawUnitForCheck(size_t index) override {
     FreeTypeShape& shape = shapes_.at(index);
-    FT_Library library =
-        scene_.kind == SceneKind::kGlyphs ? scene_.freetype->library : context_->library;
-    FT_Raster_Params params{};
-    params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
-    params.gray_spans = &WriteSpans;
+    FT_Raster_Params params = DirectParams(&WriteSpans, &shape.target);
     std::memset(buffer_.data(), 0, shape.bytes);
-    params.user = &shape.target;
     params.clip_box = shape.clip;
     checked_ = &shape;
-    return FT_Outline_Render(library, shape.outline, &params) == 0;
+    return FT_Outline_Render(Library(), shape.outline, &params) == 0;
   }
 
   double CheckCoverage(int32_t x, int32_t y) const override {
@@ -200,14 +201,6 @@ class FreeTypeSpansRoad final : public FreeTypeShapes {
   }
 
  private:
-  static FT_Raster_Params DirectParams(FT_SpanFunc spans, void* user) {
-    FT_Raster_Params params{};
-    params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
-    params.gray_spans = spans;
-    params.user = user;
-    return params;
-  }
-
   SpanChecksum checksum_;
   std::vector<uint8_t> checkBuffer_;
   SpanTarget checkTarget_;

@@ -157,28 +157,6 @@ class ChecksumSink final : public CoverageRowSink {
   SpanChecksum checksum;
 };
 
-// The check path's sink: the spans written into a cleared dense box, cell (x, y) of the box at
-// values[(y - originY) * cols + (x - originX)], so that the spans the timed road folds can be
-// read pixel by pixel.
-class CheckBoxSink final : public CoverageRowSink {
- public:
-  CheckBoxSink(const CellRange& box, std::vector<double>& values) : box_(box), values_(values) {
-    values_.assign(static_cast<size_t>(box.cols) * static_cast<size_t>(box.rows), 0.0);
-  }
-  void Row(int32_t y, const CoverageSpan* spans, size_t count) override {
-    const size_t row = static_cast<size_t>(y - box_.originY) * static_cast<size_t>(box_.cols);
-    for (size_t i = 0; i < count; ++i) {
-      std::fill(values_.begin() + static_cast<ptrdiff_t>(row + (spans[i].x0 - box_.originX)),
-                values_.begin() + static_cast<ptrdiff_t>(row + (spans[i].x1 - box_.originX)),
-                spans[i].value);
-    }
-  }
-
- private:
-  CellRange box_;
-  std::vector<double>& values_;
-};
-
 // The kernel on the same polygons and boxes as KernelRoad, its spans folded into a checksum
 // instead of written into a dense box: the rasterizer's own cost, without an output buffer.
 class KernelSpansRoad final : public PreparedRoad {
@@ -198,16 +176,19 @@ class KernelSpansRoad final : public PreparedRoad {
   }
   bool RunOnce() override {
     sink_.checksum = SpanChecksum{};
-    for (const Unit& unit : units_) MeasureKernelSpans(*unit.polygon, unit.box, scratch_, sink_);
+    for (const Unit& unit : units_) {
+      MeasureKernelSpans(*unit.polygon, unit.box, work_.scratch, sink_);
+    }
     return true;
   }
   uint64_t Digest() const override {
     return sink_.checksum.Digest();
   }
+  // The check reads the unit through the kernel's dense entry, the same call with a sink that
+  // writes the spans into a box (the timed road writes none).
   bool DrawUnitForCheck(size_t index) override {
     const Unit& unit = units_.at(index);
-    CheckBoxSink sink(unit.box, checked_);
-    MeasureKernelSpans(*unit.polygon, unit.box, scratch_, sink);
+    checked_ = MeasureKernelCoverage(*unit.polygon, unit.box, work_);
     checkWidth_ = unit.box.cols;
     return true;
   }
@@ -221,9 +202,9 @@ class KernelSpansRoad final : public PreparedRoad {
     CellRange box;
   };
   std::vector<Unit> units_;
-  CoverageScratch scratch_;
+  KernelWork work_;  // its box is written on the check path only
   ChecksumSink sink_;
-  std::vector<double> checked_;  // the check path's box only; the timed road writes none
+  const double* checked_ = nullptr;
   int32_t checkWidth_ = 0;
 };
 
