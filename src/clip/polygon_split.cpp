@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "support/point_box.h"
+
 namespace pintovel {
 
 namespace {
@@ -148,14 +150,7 @@ void ClipPolygonToImage(Polygon& polygon, Bounds& bounds, int32_t width, int32_t
 
 Bounds BoundingBox(const Polygon& polygon) {
   if (polygon.empty()) return Bounds{0.0, 0.0, 0.0, 0.0};
-  Bounds b{polygon[0].x, polygon[0].x, polygon[0].y, polygon[0].y};
-  for (const Point& p : polygon) {
-    if (p.x < b.minX) b.minX = p.x;
-    if (p.x > b.maxX) b.maxX = p.x;
-    if (p.y < b.minY) b.minY = p.y;
-    if (p.y > b.maxY) b.maxY = p.y;
-  }
-  return b;
+  return BoxOfPoints(polygon.data(), polygon.size()).box;
 }
 
 }  // namespace pintovel

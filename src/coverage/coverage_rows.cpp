@@ -55,6 +55,8 @@
 #include <limits>
 #include <vector>
 
+#include "support/point_box.h"
+
 #ifdef __clang__
 // Keep a * b + c as two roundings: the compensated arithmetic below relies on it.
 #  pragma clang fp contract(off)
@@ -692,17 +694,13 @@ bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow
   const double top = cells.originY;
   const double right = left + static_cast<double>(cells.cols);
   const double bottom = top + static_cast<double>(cells.rows);
-  box = Box{polygon[0].x, polygon[0].x, polygon[0].y, polygon[0].y};
-  for (const Point& p : polygon) {
-    // Written so that NaN coordinates fail.
-    if (!(p.x >= left && p.x <= right && p.y >= top && p.y <= bottom)) {
-      return false;
-    }
-    box.minX = std::min(box.minX, p.x);
-    box.maxX = std::max(box.maxX, p.x);
-    box.minY = std::min(box.minY, p.y);
-    box.maxY = std::max(box.maxY, p.y);
+  const PointBox points = BoxOfPoints(polygon.data(), polygon.size());
+  // A NaN coordinate fails through `numbers`; the box is then meaningless.
+  if (!(points.numbers && points.box.minX >= left && points.box.maxX <= right &&
+        points.box.minY >= top && points.box.maxY <= bottom)) {
+    return false;
   }
+  box = Box{points.box.minX, points.box.maxX, points.box.minY, points.box.maxY};
   return true;
 }
 
@@ -767,7 +765,7 @@ void GroupByStartBand(const std::vector<CoverageEdge>& edges, int32_t rowBegin, 
 // (emitted up to leftColumn + emitEnd - 1), in bands of bandRows rows.
 struct Measurement {
   const Polygon& polygon;
-  const std::vector<CoverageVertex>& vertices;  // the polygon's vertices, placed
+  const CoverageVertex* vertices;  // the polygon's vertices, placed
   int32_t rowBegin;
   int32_t rowEnd;
   int32_t leftColumn;
@@ -928,12 +926,13 @@ class KernelCall {
     if (scratch.dirty) {
       std::fill(scratch.touched.begin(), scratch.touched.end(), TouchedWord{0});
     }
-    scratch.vertices.resize(polygon.size());
+    GrowBuffer(scratch.vertices, scratch.vertexCapacity, polygon.size());
+    CoverageVertex* vertices = scratch.vertices.get();
     for (size_t i = 0; i < polygon.size(); ++i) {
-      scratch.vertices[i] = VertexOf(polygon[i], left);
+      vertices[i] = VertexOf(polygon[i], left);
     }
 
-    const Measurement m{polygon,  scratch.vertices,
+    const Measurement m{polygon,  vertices,
                         rowBegin, rowEnd,
                         left,     emitEnd,
                         bandRows, Band{scratch.cells.get(), scratch.touched.data(), width, words},

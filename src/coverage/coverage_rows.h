@@ -80,7 +80,8 @@ class CoverageScratch {
 
  private:
   friend class KernelCall;
-  std::vector<CoverageVertex> vertices;
+  std::unique_ptr<CoverageVertex[]> vertices;  // not initialised: written before read
+  size_t vertexCapacity = 0;
   std::vector<CoverageEdge> edges;
   std::vector<uint32_t> bandStarts;       // per band, where its edges begin in byBand
   std::vector<uint32_t> byBand;           // edge indices grouped by the band they start in

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "support/point_box.h"
+
 namespace pintovel {
 
 namespace {
@@ -19,10 +21,12 @@ bool IsAcceptedCoordinate(double value) {
 }
 
 bool IsAcceptedPolygon(const Polygon& polygon) {
-  for (const Point& p : polygon) {
-    if (!IsAcceptedCoordinate(p.x) || !IsAcceptedCoordinate(p.y)) return false;
-  }
-  return true;
+  if (polygon.empty()) return true;
+  // Every coordinate is accepted exactly when none is NaN and the box lies within the limits.
+  const PointBox points = BoxOfPoints(polygon.data(), polygon.size());
+  return points.numbers && points.box.minX >= -kMaxCoordinate &&
+         points.box.maxX <= kMaxCoordinate && points.box.minY >= -kMaxCoordinate &&
+         points.box.maxY <= kMaxCoordinate;
 }
 
 bool PixelCount(int32_t width, int32_t height, int64_t& count) {

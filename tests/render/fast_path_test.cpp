@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -18,6 +20,7 @@
 #include "coverage/coverage_rows.h"
 #include "curves/flatten.h"
 #include "support/host_hooks.h"
+#include "support/input_limits.h"
 #include "support/reference_roads.h"
 #include "support/shapes.h"
 
@@ -318,6 +321,51 @@ void CheckRibbonAgainstOneStraightforwardPass(bool painting) {
 TEST(FastPathReference, RibbonBandsMatchOneStraightforwardPass) {
   CheckRibbonAgainstOneStraightforwardPass(false);
   CheckRibbonAgainstOneStraightforwardPass(true);
+}
+
+// The one-pass vertex box (two lanes at a time where SSE2 is there) against the per-coordinate
+// loops it replaced: the accepted-coordinate check, and the bounds that keep a value until a
+// later one is strictly beyond it, compared bit for bit so that the earliest of +0 and -0 is
+// kept and a NaN is passed over as those loops pass over it.
+TEST(FastPathReference, VertexBoxesMatchThePlainLoops) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double special[] = {0.0, -0.0, 1.5, -2.25, kMaxCoordinate, -kMaxCoordinate, 1e101, -1e101,
+                            inf, -inf, nan, 3.0};
+  const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 5000; ++round) {
+    SCOPED_TRACE(round);
+    const bool rare = std::uniform_int_distribution<int>(0, 3)(random) == 0;
+    const auto coordinate = [&]() {
+      if (std::uniform_int_distribution<int>(0, 9)(random) < (rare ? 4 : 1)) {
+        return special[std::uniform_int_distribution<size_t>(0, std::size(special) - 1)(random)];
+      }
+      return std::uniform_real_distribution<double>(-50.0, 50.0)(random);
+    };
+    Polygon polygon(std::uniform_int_distribution<size_t>(0, 9)(random));
+    for (Point& p : polygon) p = Point{coordinate(), coordinate()};
+
+    bool accepted = true;
+    for (const Point& p : polygon) {
+      accepted = accepted && IsAcceptedCoordinate(p.x) && IsAcceptedCoordinate(p.y);
+    }
+    EXPECT_EQ(IsAcceptedPolygon(polygon), accepted);
+
+    Bounds plain{0.0, 0.0, 0.0, 0.0};
+    if (!polygon.empty()) plain = Bounds{polygon[0].x, polygon[0].x, polygon[0].y, polygon[0].y};
+    for (const Point& p : polygon) {
+      if (p.x < plain.minX) plain.minX = p.x;
+      if (p.x > plain.maxX) plain.maxX = p.x;
+      if (p.y < plain.minY) plain.minY = p.y;
+      if (p.y > plain.maxY) plain.maxY = p.y;
+    }
+    const Bounds box = BoundingBox(polygon);
+    EXPECT_TRUE(same(box.minX, plain.minX) && same(box.maxX, plain.maxX) &&
+                same(box.minY, plain.minY) && same(box.maxY, plain.maxY))
+        << box.minX << " " << box.maxX << " " << box.minY << " " << box.maxY << " against "
+        << plain.minX << " " << plain.maxX << " " << plain.minY << " " << plain.maxY;
+  }
 }
 
 }  // namespace
