@@ -22,15 +22,15 @@ struct PointBox {
 // until a later one is strictly beyond it, so of equal values (+0 and -0) the earliest is kept.
 inline PointBox BoxOfPoints(const Point* points, size_t count) {
 #if defined(__SSE2__)
-  // A Point is one (x, y) pair of lanes. _mm_min_pd(v, low) is v < low ? v : low per lane, the
-  // same choice as the scalar loop below; a NaN lane is caught by the unordered compare.
+  // A Point is one (x, y) pair of lanes, loaded from its x. _mm_min_pd(v, low) is v < low ? v : low
+  // per lane, the same choice as the scalar loop below; a NaN lane is caught by the unordered
+  // compare.
   static_assert(sizeof(Point) == 2 * sizeof(double), "a Point is two packed doubles");
-  const double* coordinates = &points[0].x;
-  __m128d low = _mm_loadu_pd(coordinates);
+  __m128d low = _mm_loadu_pd(&points[0].x);
   __m128d high = low;
   __m128d unordered = _mm_cmpunord_pd(low, low);
   for (size_t i = 1; i < count; ++i) {
-    const __m128d v = _mm_loadu_pd(coordinates + 2 * i);
+    const __m128d v = _mm_loadu_pd(&points[i].x);
     low = _mm_min_pd(v, low);
     high = _mm_max_pd(v, high);
     unordered = _mm_or_pd(unordered, _mm_cmpunord_pd(v, v));
