@@ -670,18 +670,11 @@ class ReachingOutput final : public BandOutput {
 
 // ---- Checks -----------------------------------------------------------------------------------
 
-struct Box {
-  double minX;
-  double maxX;
-  double minY;
-  double maxY;
-};
-
 // The vertices' box, or false when a vertex is outside the closed rectangle of `cells` (or not
 // a number), the rows asked for are not within the cells' rows, or the cells' right or bottom
 // line is beyond int32 (so that every vertex's whole column and row fit one).
 bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow, int32_t endRow,
-                Box& box) {
+                Bounds& box) {
   constexpr int64_t kLastLine = std::numeric_limits<int32_t>::max();
   const int64_t rightLine = int64_t{cells.originX} + cells.cols;
   const int64_t bottomLine = int64_t{cells.originY} + cells.rows;
@@ -700,7 +693,7 @@ bool CheckInput(const Polygon& polygon, const CellRange& cells, int32_t firstRow
         points.box.minY >= top && points.box.maxY <= bottom)) {
     return false;
   }
-  box = Box{points.box.minX, points.box.maxX, points.box.minY, points.box.maxY};
+  box = points.box;
   return true;
 }
 
@@ -889,7 +882,7 @@ class KernelCall {
   template <class MakeOutput>
   static void Measure(const Polygon& polygon, const CellRange& cells, int32_t firstRow,
                       int32_t endRow, CoverageScratch& scratch, MakeOutput makeOutput) {
-    Box box{};
+    Bounds box{};
     const bool validInput = CheckInput(polygon, cells, firstRow, endRow, box);
     assert(validInput && "row kernel called outside its preconditions");
     if (!validInput) {
