@@ -28,12 +28,13 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${PINTOVEL_FUZZ_BUILD_DIR:-$root/build/fuzz}"
 jobs="${PINTOVEL_FUZZ_JOBS:-2}"
 
-# -O1 -g without NDEBUG: the library's own assertions stay on while fuzzing.
+# -O1 -g without NDEBUG: the library's own assertions stay on while fuzzing. A Debug build with
+# those flags, since the library raises Release and RelWithDebInfo builds of itself to -O3.
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_CXX_COMPILER="${CXX:-clang++}" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+  -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
   -DPINTOVEL_BUILD_TESTS=ON \
   -DPINTOVEL_BUILD_TOOLS=OFF \
   -DPINTOVEL_BUILD_FUZZERS=ON >"$build.configure.log" 2>&1 || {
