@@ -22,11 +22,11 @@ bool IsAcceptedCoordinate(double value) {
 
 bool IsAcceptedPolygon(const Polygon& polygon) {
   if (polygon.empty()) return true;
-  // Every coordinate is accepted exactly when none is NaN and the box lies within the limits.
+  // Every coordinate is accepted exactly when none is NaN and the box's bounds are accepted.
   const PointBox points = BoxOfPoints(polygon.data(), polygon.size());
-  return points.numbers && points.box.minX >= -kMaxCoordinate &&
-         points.box.maxX <= kMaxCoordinate && points.box.minY >= -kMaxCoordinate &&
-         points.box.maxY <= kMaxCoordinate;
+  const Bounds& b = points.box;
+  return points.numbers && IsAcceptedCoordinate(b.minX) && IsAcceptedCoordinate(b.maxX) &&
+         IsAcceptedCoordinate(b.minY) && IsAcceptedCoordinate(b.maxY);
 }
 
 bool PixelCount(int32_t width, int32_t height, int64_t& count) {
